@@ -1,0 +1,290 @@
+#include "platform/ZuSettings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSettings>
+#include <QStandardPaths>
+#include <cstdio>
+
+namespace {
+
+// Array values are stored under this prefix so they can be told from strings.
+const QString jsonPrefix = QStringLiteral("json:");
+
+bool parseBool(const QString& text, bool* ok) {
+    const QString t = text.trimmed().toLower();
+    *ok = true;
+    if (t == "true" || t == "yes" || t == "1")
+        return true;
+    if (t == "false" || t == "no" || t == "0")
+        return false;
+    *ok = false;
+    return false;
+}
+
+} // namespace
+
+ZuSettings& ZuSettings::standard() {
+    static ZuSettings settings;
+    return settings;
+}
+
+ZuSettings::ZuSettings() {
+    setFilePath(defaultFilePath());
+}
+
+ZuSettings::~ZuSettings() = default;
+
+QString ZuSettings::defaultFilePath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           "/Nightwarden/Nightwarden.conf";
+}
+
+void ZuSettings::setFilePath(const QString& newPath) {
+    std::lock_guard lock(mutex);
+    if (store)
+        store->sync();
+    path = newPath;
+    store = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    ignored.clear();
+}
+
+QString ZuSettings::filePath() const {
+    std::lock_guard lock(mutex);
+    return path;
+}
+
+void ZuSettings::registerDefaults(const QVariantMap& defaults) {
+    std::lock_guard lock(mutex);
+    for (auto it = defaults.begin(); it != defaults.end(); ++it)
+        registered.insert(it.key(), it.value());
+}
+
+QVariant ZuSettings::registeredDefault(const QString& key) const {
+    std::lock_guard lock(mutex);
+    return registered.value(key);
+}
+
+bool ZuSettings::isRegistered(const QString& key) const {
+    std::lock_guard lock(mutex);
+    return registered.contains(key);
+}
+
+bool ZuSettings::hasStoredValue(const QString& key) const {
+    std::lock_guard lock(mutex);
+    return store->contains(key);
+}
+
+QVariant ZuSettings::storedValue(const QString& key) const {
+    QVariant raw = store->value(key);
+    if (raw.typeId() == QMetaType::QString && raw.toString().startsWith(jsonPrefix)) {
+        QJsonParseError error;
+        const QJsonDocument doc =
+            QJsonDocument::fromJson(raw.toString().mid(jsonPrefix.size()).toUtf8(), &error);
+        if (error.error != QJsonParseError::NoError || !doc.isArray())
+            return QVariant::fromValue(QStringList{}); // marks garbage: no kind accepts it
+        return doc.array().toVariantList();
+    }
+    return raw;
+}
+
+QVariant ZuSettings::objectForKey(const QString& key) const {
+    std::lock_guard lock(mutex);
+    if (store->contains(key))
+        return storedValue(key);
+    return registered.value(key);
+}
+
+QVariant ZuSettings::convert(const QVariant& raw, Kind kind) {
+    const int type = raw.typeId();
+    bool ok = false;
+    switch (kind) {
+    case Kind::Bool:
+        if (type == QMetaType::Bool)
+            return raw;
+        if (type == QMetaType::QString) {
+            const bool b = parseBool(raw.toString(), &ok);
+            if (ok)
+                return b;
+            const double d = raw.toString().toDouble(&ok);
+            return ok ? QVariant(d != 0.0) : QVariant();
+        }
+        if (raw.canConvert<double>() && type != QMetaType::QVariantList &&
+            type != QMetaType::QStringList)
+            return raw.toDouble() != 0.0;
+        return {};
+    case Kind::Integer:
+    case Kind::Real: {
+        double d = 0.0;
+        if (type == QMetaType::Bool) {
+            d = raw.toBool() ? 1.0 : 0.0;
+        } else if (type == QMetaType::QString) {
+            const QString t = raw.toString();
+            d = t.trimmed().toDouble(&ok);
+            if (!ok) {
+                const bool b = parseBool(t, &ok);
+                if (!ok)
+                    return {};
+                d = b ? 1.0 : 0.0;
+            }
+        } else if (type == QMetaType::QVariantList || type == QMetaType::QStringList ||
+                   !raw.canConvert<double>()) {
+            return {};
+        } else {
+            d = raw.toDouble();
+        }
+        if (kind == Kind::Integer)
+            return QVariant::fromValue<qint64>(static_cast<qint64>(d));
+        return d;
+    }
+    case Kind::String:
+        if (type == QMetaType::QString || type == QMetaType::Bool || type == QMetaType::Int ||
+            type == QMetaType::LongLong || type == QMetaType::Double)
+            return raw.toString();
+        return {};
+    case Kind::Array:
+        if (type == QMetaType::QVariantList)
+            return raw;
+        return {};
+    }
+    return {};
+}
+
+void ZuSettings::warnIgnored(const QString& key) const {
+    if (ignored.contains(key))
+        return;
+    ignored.insert(key);
+    std::fprintf(stderr, "ZuSettings: ignored the stored value of %s in %s (wrong type).\n",
+                 qPrintable(key), qPrintable(path));
+}
+
+QVariant ZuSettings::read(const QString& key, Kind kind) const {
+    std::lock_guard lock(mutex);
+    if (store->contains(key)) {
+        QVariant v = convert(storedValue(key), kind);
+        if (v.isValid())
+            return v;
+        warnIgnored(key);
+    }
+    if (registered.contains(key))
+        return convert(registered.value(key), kind);
+    return {};
+}
+
+bool ZuSettings::boolForKey(const QString& key) const {
+    return read(key, Kind::Bool).toBool();
+}
+
+int64_t ZuSettings::integerForKey(const QString& key) const {
+    return read(key, Kind::Integer).toLongLong();
+}
+
+float ZuSettings::floatForKey(const QString& key) const {
+    return static_cast<float>(read(key, Kind::Real).toDouble());
+}
+
+double ZuSettings::doubleForKey(const QString& key) const {
+    return read(key, Kind::Real).toDouble();
+}
+
+QString ZuSettings::stringForKey(const QString& key) const {
+    return read(key, Kind::String).toString();
+}
+
+QVariantList ZuSettings::arrayForKey(const QString& key) const {
+    return read(key, Kind::Array).toList();
+}
+
+void ZuSettings::write(const QString& key, const QVariant& value) {
+    std::lock_guard lock(mutex);
+    store->setValue(key, value);
+    ignored.remove(key);
+}
+
+void ZuSettings::setBool(bool value, const QString& key) {
+    write(key, value);
+}
+void ZuSettings::setInteger(int64_t value, const QString& key) {
+    write(key, QVariant::fromValue<qint64>(value));
+}
+void ZuSettings::setFloat(float value, const QString& key) {
+    write(key, static_cast<double>(value));
+}
+void ZuSettings::setDouble(double value, const QString& key) {
+    write(key, value);
+}
+void ZuSettings::setString(const QString& value, const QString& key) {
+    write(key, value);
+}
+
+void ZuSettings::setArray(const QVariantList& value, const QString& key) {
+    const QByteArray json =
+        QJsonDocument(QJsonArray::fromVariantList(value)).toJson(QJsonDocument::Compact);
+    write(key, jsonPrefix + QString::fromUtf8(json));
+}
+
+void ZuSettings::removeObjectForKey(const QString& key) {
+    std::lock_guard lock(mutex);
+    store->remove(key);
+}
+
+bool ZuSettings::synchronize() {
+    std::lock_guard lock(mutex);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    store->sync();
+    if (store->status() != QSettings::NoError) {
+        std::fprintf(stderr, "ZuSettings: cannot write the settings file %s.\n", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
+bool ZuSettings::isWritable() const {
+    std::lock_guard lock(mutex);
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        return false;
+    if (info.exists())
+        return info.isWritable();
+    return QFileInfo(info.absolutePath()).isWritable();
+}
+
+QStringList ZuSettings::ignoredKeys() const {
+    std::lock_guard lock(mutex);
+    QStringList keys = ignored.values();
+    keys.sort();
+    return keys;
+}
+
+QVariant ZuSettings::parseTextAs(const QString& text, const QVariant& typeOf) {
+    bool ok = false;
+    switch (typeOf.typeId()) {
+    case QMetaType::Bool: {
+        const bool b = parseBool(text, &ok);
+        return ok ? QVariant(b) : QVariant();
+    }
+    case QMetaType::Int:
+    case QMetaType::LongLong: {
+        const qint64 n = text.trimmed().toLongLong(&ok);
+        return ok ? QVariant::fromValue(n) : QVariant();
+    }
+    case QMetaType::Float:
+    case QMetaType::Double: {
+        const double d = text.trimmed().toDouble(&ok);
+        return ok ? QVariant(d) : QVariant();
+    }
+    case QMetaType::QString:
+        return text;
+    case QMetaType::QVariantList: {
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
+        if (error.error != QJsonParseError::NoError || !doc.isArray())
+            return {};
+        return doc.array().toVariantList();
+    }
+    default:
+        return {};
+    }
+}

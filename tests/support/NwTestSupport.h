@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+// The current test's own temporary folder (removed after the test). The
+// settings store points at "settings.conf" inside it for the test's duration.
+QString nwTestDir();
+
+// The folder that stands for the user's home during the whole test program.
+QString nwTestHome();
