@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <sys/types.h>
+
+class DesktopEntry;
+
+// What /proc tells about one process, and whether it belongs to a desktop
+// entry.
+struct ProcessInfo {
+    pid_t pid = 0;
+    // Clock ticks after boot, from /proc/PID/stat: with the PID it names one
+    // process for good, since a PID may be reused but not at the same tick.
+    quint64 startTime = 0;
+    QString executable;
+    QStringList commandLine;
+    QString cgroup;
+};
+
+class ProcessTable {
+public:
+    static std::optional<ProcessInfo> read(pid_t pid);
+    static std::optional<quint64> startTimeOf(pid_t pid);
+    // Clock ticks after boot now, in the unit of ProcessInfo::startTime.
+    static quint64 bootTicksNow();
+    // The processes of this user, the caller excluded.
+    static QList<ProcessInfo> ownProcesses();
+    // A process belongs to an entry when it runs in the systemd app scope or
+    // service of the entry's ID, or when it runs the entry's program with the
+    // entry's arguments (directly, or as the script an interpreter runs).
+    static bool belongsTo(const ProcessInfo& process, const DesktopEntry& entry);
+    // The systemd unit name of an app scope for an entry: "-" and other
+    // special characters escaped as in unit names.
+    static QString escapedUnitPart(const QString& text);
+};

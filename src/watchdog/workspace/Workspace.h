@@ -1,0 +1,69 @@
+#pragma once
+
+#include "workspace/DesktopEntry.h"
+#include "workspace/ProcessTable.h"
+
+#include <QHash>
+#include <QObject>
+#include <QTimer>
+#include <QVariantMap>
+#include <map>
+#include <memory>
+#include <sys/types.h>
+
+class PidWatch;
+
+// The desktop as the watchdog needs it: applications are desktop entries, an
+// application "terminates" when the last process belonging to its entry has
+// exited, and an application is launched by its desktop-file ID.
+//
+// Only the applications named with watchApplication() are followed. Their
+// processes are held by pidfds, so exits arrive through the event loop; a
+// slow scan of /proc picks up instances started by other means.
+class Workspace : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int defaultDiscoveryIntervalMs = 2000;
+
+    explicit Workspace(QObject* parent = nullptr);
+    ~Workspace() override;
+
+    // path: the entry's file, used when the ID is not found in the
+    // applications folders (an entry added from elsewhere).
+    void watchApplication(const QString& identifier, const QString& path);
+    void unwatchApplication(const QString& identifier);
+    QStringList watchedApplications() const;
+
+    // Launches the entry and follows the processes it starts. False when the
+    // entry is gone, invalid, or its program could not be started.
+    bool launchApplication(const QString& identifier);
+    bool isRunning(const QString& identifier) const;
+    QList<pid_t> processesOf(const QString& identifier) const;
+
+    void setDiscoveryInterval(int milliseconds);
+    // Looks for processes of the watched entries not yet followed.
+    void discover();
+
+signals:
+    // userInfo: "NSApplicationName" (the ID without ".desktop") and
+    // "NSApplicationBundleIdentifier" (the ID).
+    void applicationDidTerminate(const QVariantMap& userInfo);
+
+private:
+    struct Application {
+        QString path;
+        DesktopEntry entry;
+        std::map<pid_t, std::unique_ptr<PidWatch>> processes;
+        bool everRunning = false;
+    };
+
+    QString fileOf(const QString& identifier, const Application& application) const;
+    void follow(const QString& identifier, std::unique_ptr<PidWatch> watch);
+    void discoverFor(const QString& identifier, Application& application,
+                     const QList<ProcessInfo>& processes);
+    void onExited(const QString& identifier, pid_t pid);
+    void reportIfTerminated(const QString& identifier);
+
+    QHash<QString, std::shared_ptr<Application>> applications_;
+    QTimer discoveryTimer_;
+};
