@@ -6,6 +6,12 @@
 // An alert built from localized keys. messageText/informativeText, when set,
 // replace the texts of their keys (for messages filled with values).
 struct ZuAlert {
+    ZuAlert() = default;
+    ZuAlert(const QString& message, const QString& informative, const QString& defaultButton,
+            const QString& alternateButton = {}, const QString& otherButton = {})
+        : messageKey(message), informativeKey(informative), defaultKey(defaultButton),
+          alternateKey(alternateButton), otherKey(otherButton) {}
+
     QString messageKey;
     QString informativeKey;
     QString defaultKey;

@@ -1,0 +1,49 @@
+#include "playback/ZuPlayer.h"
+
+#include "platform/ZuSettings.h"
+
+#include <mutex>
+
+namespace {
+ZuSettings& store() {
+    return ZuSettings::standard();
+}
+} // namespace
+
+void ZuPlayer::initialize() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        store().registerDefaults({
+            {"AddDateName", false},
+            {"AddNoteName", false},
+            {"StepFast", 10.0},
+            {"VerifyDelete", true},
+            {"EndressPlayMode", true},
+            {"ProgressSoundFileName", QString()},
+        });
+    });
+}
+
+ZuPlayer::ZuPlayer() {
+    initialize();
+}
+
+void ZuPlayer::awakeFromNib() {
+    step = static_cast<int32_t>(store().floatForKey("StepFast"));
+    verify = store().boolForKey("VerifyDelete");
+    endless = store().boolForKey("EndressPlayMode");
+    endlessPlayCheck.setState(endless ? 1 : 0);
+    controlButton.setState(store().boolForKey("ControlerButtonState") ? 1 : 0);
+    workButton.setState(store().boolForKey("WorkButtonState") ? 1 : 0);
+    addDateCheck.setState(store().boolForKey("AddDateName") ? 1 : 0);
+    addNoteCheck.setState(store().boolForKey("AddNoteName") ? 1 : 0);
+}
+
+void ZuPlayer::saveUserDefaults() {
+    store().setFloat(static_cast<float>(step), "StepFast");
+    store().setBool(verify, "VerifyDelete");
+    store().setBool(endless, "EndressPlayMode");
+    store().setBool(controlButton.state() != 0, "ControlerButtonState");
+    store().setBool(workButton.state() != 0, "WorkButtonState");
+    store().synchronize();
+}
