@@ -45,6 +45,11 @@ bool Workspace::launchApplication(const QString& identifier) {
     std::shared_ptr<Application> application = applications_.value(identifier);
     const QString file =
         application ? fileOf(identifier, *application) : DesktopEntry::locate(identifier);
+    if (file.isEmpty()) {
+        qWarning().noquote() << "Workspace:" << identifier
+                             << "cannot be launched: no such entry in the applications folders";
+        return false;
+    }
     const DesktopEntry entry = DesktopEntry::fromFile(file);
     if (!entry.isValid()) {
         qWarning().noquote() << "Workspace:" << identifier

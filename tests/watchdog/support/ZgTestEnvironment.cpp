@@ -1,0 +1,117 @@
+#include "support/ZgTestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+#include <csignal>
+
+namespace {
+
+const char* const variables[4] = {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "HOME", "XDG_DATA_DIRS"};
+
+} // namespace
+
+ZgTestEnvironment::ZgTestEnvironment() {
+    for (int i = 0; i < 4; ++i)
+        saved_[i] = qgetenv(variables[i]);
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir_.path() + "/data"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.path() + "/config"));
+    qputenv("HOME", QFile::encodeName(dir_.path() + "/home"));
+    // No system entries: the tests see only their own applications.
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(dir_.path() + "/system"));
+    QDir().mkpath(applicationsFolder());
+    QDir().mkpath(dir_.path() + "/home");
+    QDir().mkpath(dir_.path() + "/run");
+}
+
+ZgTestEnvironment::~ZgTestEnvironment() {
+    killApplications();
+    for (int i = 0; i < 4; ++i) {
+        if (saved_[i].isNull())
+            qunsetenv(variables[i]);
+        else
+            qputenv(variables[i], saved_[i]);
+    }
+}
+
+QString ZgTestEnvironment::applicationsFolder() const {
+    return dir_.path() + "/data/applications";
+}
+
+QString ZgTestEnvironment::settingsFile() const {
+    return dir_.path() + "/config/ZuGhoulizer/ZuGhoulizer.conf";
+}
+
+QString ZgTestEnvironment::logBookFile() const {
+    return dir_.path() + "/home/Documents/ZuGhoulizer/LogBook.txt";
+}
+
+QString ZgTestEnvironment::pidFile(const QString& name) const {
+    return dir_.path() + "/run/" + name + ".pid";
+}
+
+QString ZgTestEnvironment::crashFile(const QString& name) const {
+    return dir_.path() + "/run/" + name + ".crash";
+}
+
+QString ZgTestEnvironment::writeEntry(const QString& name, const QString& program) {
+    const QString exec = QStringLiteral("%1 --pidfile %2 --crash-if-exists %3 %U")
+                             .arg(program.isEmpty() ? QStringLiteral(ZG_TESTAPP) : program,
+                                  pidFile(name), crashFile(name));
+    const QByteArray text = "[Desktop Entry]\nType=Application\nName=" + name.toUtf8() +
+                            "\nIcon=utilities-terminal\nExec=" + exec.toUtf8() + "\n";
+    return writeFile("data/applications/" + name + ".desktop", text);
+}
+
+QString ZgTestEnvironment::writeFile(const QString& relativePath, const QByteArray& contents) {
+    const QString path = dir_.path() + '/' + relativePath;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(contents);
+    return path;
+}
+
+pid_t ZgTestEnvironment::pidOf(const QString& name) const {
+    return static_cast<pid_t>(readFile(pidFile(name)).trimmed().toInt());
+}
+
+pid_t ZgTestEnvironment::startApplication(const QString& name) {
+    QFile::remove(pidFile(name));
+    QProcess::startDetached(QStringLiteral(ZG_TESTAPP),
+                            {"--pidfile", pidFile(name), "--crash-if-exists", crashFile(name)});
+    waitUntil([&] { return pidOf(name) != 0; });
+    return pidOf(name);
+}
+
+void ZgTestEnvironment::killApplications() {
+    const QStringList files = QDir(dir_.path() + "/run").entryList({"*.pid"}, QDir::Files);
+    for (const QString& file : files) {
+        const QString path = dir_.path() + "/run/" + file;
+        const pid_t pid = static_cast<pid_t>(readFile(path).trimmed().toInt());
+        // Only a process that still names this PID file, never a reused PID.
+        const QByteArray commandLine = readFile(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (pid > 0 && commandLine.contains(QFile::encodeName(path)))
+            kill(pid, SIGKILL);
+    }
+}
+
+QByteArray ZgTestEnvironment::readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return condition();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}

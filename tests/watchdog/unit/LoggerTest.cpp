@@ -1,0 +1,60 @@
+#include "model/Logger.h"
+#include "support/ZgTestEnvironment.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList consoleLines;
+
+void captureConsole(QtMsgType, const QMessageLogContext&, const QString& message) {
+    consoleLines << message;
+}
+
+TEST(LoggerRecord, TwoLinesAndABlankLine) {
+    const QDateTime date(QDate(2024, 3, 5), QTime(7, 8, 9));
+    EXPECT_EQ(Logger::record(date, "Ghoulize is failed.", "Mail is dead."),
+              "2024.03.05 07:08:09 --- Ghoulize is failed. ---\n\tMail is dead.\n\n");
+    EXPECT_EQ(Logger::record(date, "ZuGhoulizer is started.", ""),
+              "2024.03.05 07:08:09 --- ZuGhoulizer is started. ---\n\t\n\n");
+}
+
+TEST(LoggerBook, StartsAfreshAndAppendsEachRecord) {
+    ZgTestEnvironment env;
+    EXPECT_TRUE(Logger::defaultLogBookPath().endsWith("/Documents/ZuGhoulizer/LogBook.txt"));
+    env.writeFile("home/Documents/ZuGhoulizer/LogBook.txt", "records of an earlier run\n");
+
+    Logger logger(env.logBookFile());
+    QStringList shown;
+    QObject::connect(&logger, &Logger::logReloaded, [&](const QString& text) { shown << text; });
+    logger.awakeFromNib();
+    EXPECT_EQ(ZgTestEnvironment::readFile(env.logBookFile()), "");
+
+    const QDateTime date(QDate(2025, 12, 31), QTime(23, 59, 58));
+    EXPECT_TRUE(logger.writeLog(date, "ZuGhoulizer is started.", ""));
+    EXPECT_TRUE(logger.writeLog(date, "Ghoulize is succeed.", "Mail(Generation 1) is ghoulized."));
+    const QByteArray expected = "2025.12.31 23:59:58 --- ZuGhoulizer is started. ---\n\t\n\n"
+                                "2025.12.31 23:59:58 --- Ghoulize is succeed. ---\n"
+                                "\tMail(Generation 1) is ghoulized.\n\n";
+    EXPECT_EQ(ZgTestEnvironment::readFile(env.logBookFile()), expected);
+
+    logger.reloadLog();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0], QString::fromUtf8(expected));
+}
+
+TEST(LoggerBook, UnwritableBookIsReportedAndSkipped) {
+    ZgTestEnvironment env;
+    // A file where the folder should be: neither the folder nor the book can be made.
+    env.writeFile("blocked", "");
+    Logger logger(env.root() + "/blocked/LogBook.txt");
+    consoleLines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(captureConsole);
+    EXPECT_FALSE(logger.initLogBook());
+    EXPECT_FALSE(logger.writeLog(QDateTime::currentDateTime(), "ZuGhoulizer is started.", ""));
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(consoleLines, (QStringList{"Log book create error.", "Log book open error."}));
+}
+
+} // namespace
