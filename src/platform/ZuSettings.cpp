@@ -1,12 +1,13 @@
 #include "platform/ZuSettings.h"
 
+#include "platform/ZuConsole.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSettings>
 #include <QStandardPaths>
-#include <cstdio>
 
 namespace {
 
@@ -156,8 +157,8 @@ void ZuSettings::warnIgnored(const QString& key) const {
     if (ignored.contains(key))
         return;
     ignored.insert(key);
-    std::fprintf(stderr, "ZuSettings: ignored the stored value of %s in %s (wrong type).\n",
-                 qPrintable(key), qPrintable(path));
+    ZuConsole::line(QStringLiteral("ZuSettings: ignored the stored value of %1 in %2 (wrong type).")
+                        .arg(key, path));
 }
 
 QVariant ZuSettings::read(const QString& key, Kind kind) const {
@@ -235,7 +236,7 @@ bool ZuSettings::synchronize() {
     QDir().mkpath(QFileInfo(path).absolutePath());
     store->sync();
     if (store->status() != QSettings::NoError) {
-        std::fprintf(stderr, "ZuSettings: cannot write the settings file %s.\n", qPrintable(path));
+        ZuConsole::line(QStringLiteral("ZuSettings: cannot write the settings file %1.").arg(path));
         return false;
     }
     return true;
