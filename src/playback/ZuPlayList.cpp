@@ -1,0 +1,241 @@
+#include "playback/ZuPlayList.h"
+
+#include "platform/ZuFileLock.h"
+#include "platform/ZuLocalized.h"
+#include "recording/ZuMechanic.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// A two-digit field of a name; non-digits read as 0.
+int twoDigits(const QString& name, int at) {
+    bool ok = false;
+    const int value = name.mid(at, 2).toInt(&ok);
+    return ok ? value : 0;
+}
+
+struct Split {
+    int hour;
+    int minute;
+    int second;
+    int hundredths;
+};
+
+Split split(double seconds) {
+    const double whole = std::trunc(seconds);
+    const long long total = static_cast<long long>(whole);
+    return {int(total / 3600), int(total % 3600 / 60), int(total % 60),
+            int(std::trunc((seconds - whole) * 100))};
+}
+
+} // namespace
+
+ZuPlayList& ZuPlayList::initWithDirPath(const QString& path) {
+    playList.clear();
+    fileList.clear();
+    QStringList names =
+        QDir(path).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
+    std::sort(names.begin(), names.end());
+    for (const QString& name : names) {
+        if (!ZuMechanic::isSoundFile(name))
+            continue;
+        playList.append(rowFor(path, name));
+        fileList.append(name);
+    }
+    return *this;
+}
+
+QVariantMap ZuPlayList::rowFor(const QString& folder, const QString& name) const {
+    const QString path = folder + QLatin1Char('/') + name;
+    const int sh = twoDigits(name, 22), sm = twoDigits(name, 24), ss = twoDigits(name, 26);
+    const int eh = twoDigits(name, 29), em = twoDigits(name, 31), es = twoDigits(name, 33);
+    // The stop time carries no date: a recording over midnight ends "earlier".
+    int seconds = es - ss;
+    int minutes = em - sm;
+    int hours = eh - sh;
+    if (seconds < 0) {
+        seconds += 60;
+        --minutes;
+    }
+    if (minutes < 0) {
+        minutes += 60;
+        --hours;
+    }
+    if (hours < 0)
+        hours += 24;
+    QVariantMap row;
+    row[lockFlagKey] =
+        ZuFileLock::isLocked(path) ? ZuLocalized::text(QStringLiteral("CheckMark")) : QString();
+    row[recordDateKey] = name.mid(15, 2) + '.' + name.mid(17, 2) + '.' + name.mid(19, 2);
+    row[startTimeKey] = timeStringWithHour(sh, sm, ss);
+    row[endTimeKey] = timeStringWithHour(eh, em, es);
+    row[recordTimeKey] = periodStringWithHour(hours, minutes, seconds);
+    row[fileSizeKey] = double(QFileInfo(path).size()) / 1048576.0;
+    row[remarkKey] = noteOfFile(path);
+    return row;
+}
+
+QString ZuPlayList::noteOfFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(noteOffset))
+        return {};
+    QByteArray bytes = file.read(noteLength);
+    const qsizetype end = bytes.indexOf('\0');
+    if (end >= 0)
+        bytes.truncate(end);
+    return QString::fromLocal8Bit(bytes);
+}
+
+QString ZuPlayList::textAt(int row, const QString& key) const {
+    if (row < 0 || row >= playList.size())
+        return {};
+    return playList[row].value(key).toString();
+}
+
+QString ZuPlayList::fileNameAtRow(int row) const {
+    return row >= 0 && row < fileList.size() ? fileList[row] : QString();
+}
+
+double ZuPlayList::fileSizeAtRow(int row) const {
+    return row >= 0 && row < playList.size() ? playList[row].value(fileSizeKey).toDouble() : 0.0;
+}
+
+QString ZuPlayList::startTimeStringAtRow(int row) const {
+    return textAt(row, startTimeKey);
+}
+
+QString ZuPlayList::endTimeStringAtRow(int row) const {
+    return textAt(row, endTimeKey);
+}
+
+QString ZuPlayList::spendTimeStringAtRow(int row) const {
+    return textAt(row, recordTimeKey);
+}
+
+QString ZuPlayList::noteStringAtRow(int row) const {
+    return textAt(row, remarkKey);
+}
+
+bool ZuPlayList::isLockedAtRow(int row) const {
+    return !textAt(row, lockFlagKey).isEmpty();
+}
+
+double ZuPlayList::spendTimeAtRow(int row) const {
+    return secondsWithSpendString(spendTimeStringAtRow(row));
+}
+
+double ZuPlayList::totalTime() const {
+    double sum = 0.0;
+    for (int row = 0; row < totalFiles(); ++row)
+        sum += spendTimeAtRow(row);
+    return sum;
+}
+
+double ZuPlayList::totalTimeExceptLocked() const {
+    double sum = 0.0;
+    for (int row = 0; row < totalFiles(); ++row)
+        if (!isLockedAtRow(row))
+            sum += spendTimeAtRow(row);
+    return sum;
+}
+
+double ZuPlayList::totalSize() const {
+    double sum = 0.0;
+    for (int row = 0; row < totalFiles(); ++row)
+        sum += fileSizeAtRow(row);
+    return sum;
+}
+
+QString ZuPlayList::totalPeriodString() const {
+    return periodStringWithSeconds(totalTime());
+}
+
+QVariant ZuPlayList::tableView(const QString& objectValueForTableColumn, int row) const {
+    if (row < 0 || row >= playList.size())
+        return {};
+    return playList[row].value(objectValueForTableColumn);
+}
+
+void ZuPlayList::tableView(const QVariant& setObjectValue, const QString& forTableColumn, int row) {
+    if (row >= 0 && row < playList.size())
+        playList[row][forTableColumn] = setObjectValue;
+}
+
+QString ZuPlayList::periodStringWithHour(int hour, int minute, int second) {
+    if (hour == 0)
+        return QString::asprintf("%d'%02d\"", minute, second);
+    return QString::asprintf("%d:%02d'%02d\"", hour, minute, second);
+}
+
+QString ZuPlayList::periodStringWithHour(int hour, int minute, int second, int milisec) {
+    if (hour == 0)
+        return QString::asprintf("%d'%02d\"%02d", minute, second, milisec);
+    return QString::asprintf("%d:%02d'%02d\"%02d", hour, minute, second, milisec);
+}
+
+QString ZuPlayList::numberStringWithHour(int hour, int minute, int second) {
+    return QString::asprintf("%02d%02d%02d", hour, minute, second);
+}
+
+QString ZuPlayList::timeStringWithHour(int hour, int minute, int second) {
+    return QString::asprintf("%02d:%02d:%02d", hour, minute, second);
+}
+
+QString ZuPlayList::timeStringWithHour(int hour, int minute, int second, int milisec) {
+    return QString::asprintf("%02d:%02d:%02d.%02d", hour, minute, second, milisec);
+}
+
+QString ZuPlayList::numberStringWithSeconds(double seconds) {
+    const Split s = split(seconds);
+    return numberStringWithHour(s.hour, s.minute, s.second);
+}
+
+QString ZuPlayList::periodStringWithSeconds(double seconds) {
+    const Split s = split(seconds);
+    return periodStringWithHour(s.hour, s.minute, s.second);
+}
+
+QString ZuPlayList::timeStringWithSeconds(double seconds) {
+    const Split s = split(seconds);
+    return timeStringWithHour(s.hour, s.minute, s.second);
+}
+
+QString ZuPlayList::periodStringWithMiliSeconds(double seconds) {
+    const Split s = split(seconds);
+    return periodStringWithHour(s.hour, s.minute, s.second, s.hundredths);
+}
+
+QString ZuPlayList::timeStringWithMiliSeconds(double seconds) {
+    const Split s = split(seconds);
+    return timeStringWithHour(s.hour, s.minute, s.second, s.hundredths);
+}
+
+double ZuPlayList::secondsWithTimeString(const QString& text) {
+    const QStringList parts = text.split(QLatin1Char(':'));
+    double seconds = 0.0;
+    const int weights[] = {3600, 60, 1};
+    for (int i = 0; i < 3 && i < parts.size(); ++i)
+        seconds += parts[i].left(2).toInt() * weights[i];
+    return seconds;
+}
+
+double ZuPlayList::secondsWithSpendString(const QString& text) {
+    const QStringList parts = text.split(QLatin1Char('\''));
+    const int seconds = parts.size() > 1 ? parts[1].left(2).toInt() : 0;
+    const QStringList front = parts[0].split(QLatin1Char(':'));
+    int hours = 0;
+    int minutes = 0;
+    if (front.size() >= 2) {
+        hours = front[0].toInt();
+        minutes = front[1].toInt();
+    } else {
+        minutes = front[0].toInt();
+    }
+    return hours * 3600.0 + minutes * 60.0 + seconds;
+}
