@@ -35,21 +35,25 @@ bool ZuQueBuffer::setQueLength(uint32_t newLength) {
 }
 
 void ZuQueBuffer::store(uint64_t position, const float* data, uint32_t count) {
-    uint32_t slot = static_cast<uint32_t>(position % capacity());
-    for (uint32_t i = 0; i < count; ++i) {
-        queBuffer[slot].store(data[i], std::memory_order_relaxed);
-        if (++slot == capacity())
-            slot = 0;
-    }
+    const uint32_t slot = static_cast<uint32_t>(position % capacity());
+    const uint32_t first = std::min(count, capacity() - slot);
+    std::atomic<float>* to = queBuffer.get() + slot;
+    for (uint32_t i = 0; i < first; ++i)
+        to[i].store(data[i], std::memory_order_relaxed);
+    to = queBuffer.get();
+    for (uint32_t i = first; i < count; ++i)
+        to[i - first].store(data[i], std::memory_order_relaxed);
 }
 
 void ZuQueBuffer::load(uint64_t position, float* data, uint32_t count) const {
-    uint32_t slot = static_cast<uint32_t>(position % capacity());
-    for (uint32_t i = 0; i < count; ++i) {
-        data[i] = queBuffer[slot].load(std::memory_order_relaxed);
-        if (++slot == capacity())
-            slot = 0;
-    }
+    const uint32_t slot = static_cast<uint32_t>(position % capacity());
+    const uint32_t first = std::min(count, capacity() - slot);
+    const std::atomic<float>* from = queBuffer.get() + slot;
+    for (uint32_t i = 0; i < first; ++i)
+        data[i] = from[i].load(std::memory_order_relaxed);
+    from = queBuffer.get();
+    for (uint32_t i = first; i < count; ++i)
+        data[i] = from[i - first].load(std::memory_order_relaxed);
 }
 
 uint32_t ZuQueBuffer::writeFloat32Data(const float* data, uint32_t count) {
