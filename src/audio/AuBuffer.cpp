@@ -1,0 +1,81 @@
+#include "audio/AuBuffer.h"
+
+#include <algorithm>
+
+AuBuffer::AuBuffer(uint32_t capacity) : bufferSize(capacity) {}
+
+AuBuffer::~AuBuffer() = default;
+
+void AuBuffer::performWriteFromContext(void*, uint32_t, uint32_t) {}
+void AuBuffer::performReadToContext(void*, uint32_t, uint32_t) {}
+void AuBuffer::bufferDidEmpty() {}
+
+uint32_t AuBuffer::writeFromContext(void* context, uint32_t count, bool waitForRoom) {
+    uint32_t total = 0;
+    while (count > 0) {
+        if (waitForRoom)
+            writeLock.lockWhenCondition(kHasRoom);
+        else
+            writeLock.lock();
+        std::lock_guard general(generalLock);
+        uint32_t frames = framesInBuffer.load(std::memory_order_relaxed);
+        uint32_t pos = bufferHead + frames;
+        while (frames < bufferSize && count > 0) {
+            if (pos >= bufferSize)
+                pos -= bufferSize;
+            const uint32_t n = std::min({count, bufferSize - frames, bufferSize - pos});
+            performWriteFromContext(context, pos, n);
+            pos += n;
+            total += n;
+            count -= n;
+            frames += n;
+            framesInBuffer.store(frames, std::memory_order_release);
+        }
+        readLock.setCondition(kHasData);
+        writeLock.unlockWithCondition(frames == bufferSize ? kFull : kHasRoom);
+        if (!waitForRoom)
+            break;
+    }
+    return total;
+}
+
+uint32_t AuBuffer::readToContext(void* context, uint32_t count, bool waitForData) {
+    uint32_t total = 0;
+    while (count > 0) {
+        if (waitForData)
+            readLock.lockWhenCondition(kHasData);
+        else
+            readLock.lock();
+        std::lock_guard general(generalLock);
+        uint32_t frames = framesInBuffer.load(std::memory_order_relaxed);
+        while (frames > 0 && count > 0) {
+            const uint32_t n = std::min({count, frames, bufferSize - bufferHead});
+            performReadToContext(context, bufferHead, n);
+            frames -= n;
+            framesInBuffer.store(frames, std::memory_order_release);
+            total += n;
+            count -= n;
+            bufferHead += n;
+            if (bufferHead == bufferSize)
+                bufferHead = 0;
+        }
+        writeLock.setCondition(kHasRoom);
+        if (frames == 0) {
+            bufferDidEmpty();
+            readLock.unlockWithCondition(kEmpty);
+        } else {
+            readLock.unlockWithCondition(kHasData);
+        }
+        if (!waitForData)
+            break;
+    }
+    return total;
+}
+
+void AuBuffer::flush() {
+    std::lock_guard general(generalLock);
+    framesInBuffer.store(0, std::memory_order_release);
+    bufferDidEmpty();
+    writeLock.setCondition(kHasRoom);
+    readLock.setCondition(kEmpty);
+}

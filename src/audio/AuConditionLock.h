@@ -1,0 +1,25 @@
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+
+// A lock with an integer condition: take it at once, or only once the
+// condition has a value; release it with a new condition. Either side of a
+// ring may set the other side's condition without holding that lock, which
+// wakes every thread waiting on it.
+class AuConditionLock {
+public:
+    explicit AuConditionLock(int condition) : value(condition) {}
+
+    void lock();
+    void lockWhenCondition(int condition);
+    void unlockWithCondition(int condition);
+    void setCondition(int condition);
+    int condition();
+
+private:
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool held = false;
+    int value;
+};

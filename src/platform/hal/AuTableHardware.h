@@ -1,0 +1,99 @@
+#pragma once
+
+#include "platform/hal/AuHardware.h"
+
+#include <QStringList>
+#include <array>
+#include <map>
+
+// What a backend knows of one device. Index 0 of the per-direction arrays is
+// playback (output), index 1 record (input).
+struct AuHalDeviceInfo {
+    QString name;
+    QString uid;
+    QString manufacturer;
+    std::array<uint32_t, 2> channels{0, 0};
+    std::vector<AuValueRange> sampleRates;
+    double nominalSampleRate = 0.0;
+    AuValueRange bufferFrameRange;
+    uint32_t bufferFrames = 0;
+    std::array<uint32_t, 2> latencyFrames{0, 0};
+    std::array<uint32_t, 2> safetyOffsetFrames{0, 0};
+    std::array<QStringList, 2> dataSources;
+    std::array<uint32_t, 2> dataSource{0, 0}; // index into dataSources
+};
+
+// A backend whose devices are described by AuHalDeviceInfo records: it answers
+// every property from the table and keeps the IO procs; subclasses run the IO.
+class AuTableHardware : public AuHardware {
+public:
+    AuStatus getPropertyInfo(const AuPropertyAddress& address, uint32_t* size,
+                             bool* writable) override;
+    AuStatus getProperty(const AuPropertyAddress& address, QByteArray& value,
+                         const QByteArray& qualifier = {}) override;
+    AuStatus setProperty(const AuPropertyAddress& address, const QByteArray& value) override;
+
+    AuStatus addIOProc(AuObjectID device, AuDeviceIOProc proc, void* clientData) override;
+    AuStatus removeIOProc(AuObjectID device, AuDeviceIOProc proc) override;
+    AuStatus startDevice(AuObjectID device, AuDeviceIOProc proc) override;
+    AuStatus stopDevice(AuObjectID device, AuDeviceIOProc proc) override;
+
+    // The device with that UID, or kAuUnknownObject.
+    AuObjectID deviceWithUID(const QString& uid);
+    std::vector<AuObjectID> deviceIDs();
+    bool isRunning(AuObjectID device);
+
+protected:
+    // What an IO runner needs, copied when the device starts.
+    struct IOSetup {
+        AuObjectID device = 0;
+        AuHalDeviceInfo info;
+        AuDeviceIOProc proc = nullptr;
+        void* clientData = nullptr;
+    };
+
+    // Adds a device and its streams; with notify, the device list change is told.
+    AuObjectID addDevice(const AuHalDeviceInfo& info, bool notify);
+    // Removes a device: its IO stops, it reports itself dead and the list changes.
+    void removeDevice(AuObjectID device);
+    void setDefaultDevices(AuObjectID input, AuObjectID output);
+    // Reports a property of a device on channel 0 in both directions.
+    void deviceChanged(AuObjectID device, AuPropertyID property);
+    // Stops every running device (subclass destructors call it).
+    void stopAll();
+
+    // Run or end the IO of a device. openIO returns a status; closeIO waits
+    // until no callback is running.
+    virtual AuStatus openIO(const IOSetup& setup) = 0;
+    virtual void closeIO(AuObjectID device) = 0;
+
+private:
+    struct DeviceEntry {
+        AuHalDeviceInfo info;
+        std::array<AuObjectID, 2> stream{0, 0}; // 0 = none in that direction
+        AuDeviceIOProc proc = nullptr;
+        void* clientData = nullptr;
+        bool running = false;
+    };
+    struct StreamEntry {
+        AuObjectID device;
+        uint32_t direction;
+    };
+
+    AuStatus deviceProperty(const DeviceEntry& entry, const AuPropertyAddress& address,
+                            QByteArray& value, const QByteArray& qualifier, bool* writable);
+    AuStatus streamProperty(const StreamEntry& stream, const AuPropertyAddress& address,
+                            QByteArray& value, const QByteArray& qualifier, bool* writable);
+    AuStatus hardwareProperty(const AuPropertyAddress& address, QByteArray& value,
+                              const QByteArray& qualifier, bool* writable);
+    AuStatus read(const AuPropertyAddress& address, QByteArray& value, const QByteArray& qualifier,
+                  bool* writable);
+    AuStatus restartIfRunning(AuObjectID device);
+
+    std::recursive_mutex mutex;
+    std::map<AuObjectID, DeviceEntry> devices;
+    std::map<AuObjectID, StreamEntry> streams;
+    AuObjectID nextID = 1;
+    AuObjectID defaultInput = kAuUnknownObject;
+    AuObjectID defaultOutput = kAuUnknownObject;
+};

@@ -1,0 +1,258 @@
+#include "platform/hal/portaudio/AuPortAudioHardware.h"
+
+#include "platform/ZuMainThread.h"
+
+#include <alsa/asoundlib.h>
+#include <cstdlib>
+#include <cstring>
+#include <portaudio.h>
+#include <set>
+
+namespace {
+
+// ALSA reports every probe of an unusable plugin on standard error; the
+// failures reach us as PortAudio results anyway.
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+const double commonRates[] = {8000,  11025, 16000, 22050,  32000, 44100,
+                              48000, 88200, 96000, 176400, 192000};
+
+constexpr uint32_t minBufferFrames = 32;
+constexpr uint32_t maxBufferFrames = 8192;
+constexpr uint32_t defaultBufferFrames = 512;
+
+} // namespace
+
+// One running PortAudio stream and the lists its callback hands on; all made
+// before the stream starts.
+struct AuPortAudioHardware::Stream {
+    AuPortAudioHardware* owner = nullptr;
+    AuObjectID device = 0;
+    AuDeviceIOProc proc = nullptr;
+    void* clientData = nullptr;
+    uint32_t inputChannels = 0;
+    uint32_t outputChannels = 0;
+    double rate = 0;
+    AuBufferList* input = nullptr;
+    AuBufferList* output = nullptr;
+    PaStream* stream = nullptr;
+    std::atomic<bool> stopping{false};
+
+    ~Stream() {
+        std::free(input);
+        std::free(output);
+    }
+
+    static int callback(const void* in, void* out, unsigned long frames,
+                        const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags,
+                        void* userData) {
+        auto* self = static_cast<Stream*>(userData);
+        AuTimeStamp now;
+        now.mHostTime = uint64_t(timeInfo->currentTime * 1e9);
+        now.mFlags = kAuTimeStampHostTimeValid;
+        AuTimeStamp inputTime = now;
+        inputTime.mHostTime = uint64_t(timeInfo->inputBufferAdcTime * 1e9);
+        AuTimeStamp outputTime = now;
+        outputTime.mHostTime = uint64_t(timeInfo->outputBufferDacTime * 1e9);
+        const AuBufferList* inputList = nullptr;
+        if (self->input && in) {
+            self->input->mBuffers[0].mData = const_cast<void*>(in);
+            self->input->mBuffers[0].mDataByteSize =
+                uint32_t(frames * self->inputChannels * sizeof(float));
+            inputList = self->input;
+        }
+        AuBufferList* outputList = nullptr;
+        if (self->output && out) {
+            const size_t bytes = frames * self->outputChannels * sizeof(float);
+            std::memset(out, 0, bytes);
+            self->output->mBuffers[0].mData = out;
+            self->output->mBuffers[0].mDataByteSize = uint32_t(bytes);
+            outputList = self->output;
+        }
+        self->proc(self->device, &now, inputList, &inputTime, outputList, &outputTime,
+                   self->clientData);
+        return paContinue;
+    }
+};
+
+AuPortAudioHardware::AuPortAudioHardware() {
+    snd_lib_error_set_handler(quietAlsa);
+    initialized = Pa_Initialize() == paNoError;
+    if (initialized)
+        apply(probe(), false);
+}
+
+AuPortAudioHardware::~AuPortAudioHardware() {
+    stopAll();
+    if (initialized)
+        Pa_Terminate();
+}
+
+std::vector<AuPortAudioHardware::Probe> AuPortAudioHardware::probe() {
+    std::vector<Probe> found;
+    const int count = Pa_GetDeviceCount();
+    const PaDeviceIndex defaultIn = Pa_GetDefaultInputDevice();
+    const PaDeviceIndex defaultOut = Pa_GetDefaultOutputDevice();
+    std::set<QString> uids;
+    for (int i = 0; i < count; ++i) {
+        const PaDeviceInfo* device = Pa_GetDeviceInfo(i);
+        if (!device || (device->maxInputChannels <= 0 && device->maxOutputChannels <= 0))
+            continue;
+        const PaHostApiInfo* api = Pa_GetHostApiInfo(device->hostApi);
+        Probe p{{}, i, i == defaultIn, i == defaultOut};
+        AuHalDeviceInfo& info = p.info;
+        info.name = QString::fromUtf8(device->name);
+        info.manufacturer = api ? QString::fromUtf8(api->name) : QString();
+        // PortAudio has no stable identifier; host API and name are stable
+        // across runs, with a counter for devices sharing a name.
+        QString uid = info.manufacturer + QLatin1Char(':') + info.name;
+        for (int n = 2; uids.count(uid); ++n)
+            uid = info.manufacturer + QLatin1Char(':') + info.name + QLatin1Char('#') +
+                  QString::number(n);
+        uids.insert(uid);
+        info.uid = uid;
+        info.channels = {uint32_t(std::max(0, device->maxOutputChannels)),
+                         uint32_t(std::max(0, device->maxInputChannels))};
+        PaStreamParameters in{i, device->maxInputChannels, paFloat32,
+                              device->defaultLowInputLatency, nullptr};
+        PaStreamParameters out{i, device->maxOutputChannels, paFloat32,
+                               device->defaultLowOutputLatency, nullptr};
+        for (double rate : commonRates) {
+            if (Pa_IsFormatSupported(info.channels[1] ? &in : nullptr,
+                                     info.channels[0] ? &out : nullptr,
+                                     rate) == paFormatIsSupported)
+                info.sampleRates.push_back({rate, rate});
+        }
+        info.nominalSampleRate = device->defaultSampleRate;
+        bool nominalListed = false;
+        for (const AuValueRange& r : info.sampleRates)
+            nominalListed = nominalListed || r.mMinimum == info.nominalSampleRate;
+        if (!nominalListed && !info.sampleRates.empty())
+            info.nominalSampleRate = info.sampleRates.front().mMinimum;
+        info.bufferFrameRange = {double(minBufferFrames), double(maxBufferFrames)};
+        info.bufferFrames = defaultBufferFrames;
+        const double rate = info.nominalSampleRate;
+        info.latencyFrames = {uint32_t(device->defaultLowOutputLatency * rate),
+                              uint32_t(device->defaultLowInputLatency * rate)};
+        found.push_back(p);
+    }
+    return found;
+}
+
+void AuPortAudioHardware::apply(const std::vector<Probe>& found, bool notify) {
+    bool changed = false;
+    std::set<QString> present;
+    AuObjectID defaultIn = kAuUnknownObject;
+    AuObjectID defaultOut = kAuUnknownObject;
+    for (const Probe& p : found) {
+        present.insert(p.info.uid);
+        AuObjectID id = deviceWithUID(p.info.uid);
+        if (id == kAuUnknownObject) {
+            id = addDevice(p.info, false);
+            changed = true;
+        }
+        paIndex[id] = p.index;
+        if (p.isDefaultInput)
+            defaultIn = id;
+        if (p.isDefaultOutput)
+            defaultOut = id;
+    }
+    for (AuObjectID id : deviceIDs()) {
+        QByteArray uid;
+        getProperty({AuScope::Device, id, 0, 0, auFourCC("uid ")}, uid);
+        if (!present.count(QString::fromUtf8(uid))) {
+            paIndex.erase(id);
+            removeDevice(id);
+            changed = true;
+        }
+    }
+    setDefaultDevices(defaultIn, defaultOut);
+    if (notify && changed)
+        propertyChanged({AuScope::Hardware, kAuHardwareObject, 0, 0, auFourCC("dev#")});
+}
+
+bool AuPortAudioHardware::rescan() {
+    for (AuObjectID id : deviceIDs())
+        if (isRunning(id))
+            return false;
+    if (initialized)
+        Pa_Terminate();
+    initialized = Pa_Initialize() == paNoError;
+    apply(initialized ? probe() : std::vector<Probe>{}, true);
+    return true;
+}
+
+AuStatus AuPortAudioHardware::openIO(const IOSetup& setup) {
+    auto index = paIndex.find(setup.device);
+    if (!initialized || index == paIndex.end())
+        return kAuErrorCannotStart;
+    const PaDeviceInfo* device = Pa_GetDeviceInfo(index->second);
+    if (!device)
+        return kAuErrorCannotStart;
+    auto stream = std::make_unique<Stream>();
+    stream->owner = this;
+    stream->device = setup.device;
+    stream->proc = setup.proc;
+    stream->clientData = setup.clientData;
+    stream->inputChannels = setup.info.channels[1];
+    stream->outputChannels = setup.info.channels[0];
+    stream->rate = setup.info.nominalSampleRate;
+    for (uint32_t direction = 0; direction < 2; ++direction) {
+        const uint32_t channels = setup.info.channels[direction];
+        if (channels == 0)
+            continue;
+        auto* list = static_cast<AuBufferList*>(std::malloc(auBufferListSize(1)));
+        list->mNumberBuffers = 1;
+        list->mBuffers[0] = {channels, 0, nullptr};
+        (direction ? stream->input : stream->output) = list;
+    }
+    PaStreamParameters in{index->second, int(stream->inputChannels), paFloat32,
+                          device->defaultLowInputLatency, nullptr};
+    PaStreamParameters out{index->second, int(stream->outputChannels), paFloat32,
+                           device->defaultLowOutputLatency, nullptr};
+    PaError error =
+        Pa_OpenStream(&stream->stream, stream->inputChannels ? &in : nullptr,
+                      stream->outputChannels ? &out : nullptr, stream->rate,
+                      setup.info.bufferFrames, paNoFlag, Stream::callback, stream.get());
+    if (error != paNoError)
+        return AuStatus(error);
+    Pa_SetStreamFinishedCallback(stream->stream, streamFinished);
+    error = Pa_StartStream(stream->stream);
+    if (error != paNoError) {
+        Pa_CloseStream(stream->stream);
+        return AuStatus(error);
+    }
+    std::lock_guard guard(streamsMutex);
+    streams[setup.device] = std::move(stream);
+    return kAuNoError;
+}
+
+void AuPortAudioHardware::closeIO(AuObjectID device) {
+    std::unique_ptr<Stream> stream;
+    {
+        std::lock_guard guard(streamsMutex);
+        auto it = streams.find(device);
+        if (it == streams.end())
+            return;
+        stream = std::move(it->second);
+        streams.erase(it);
+    }
+    stream->stopping = true;
+    Pa_StopStream(stream->stream);
+    Pa_CloseStream(stream->stream);
+}
+
+// PortAudio ends a stream on its own when the device fails or goes away; the
+// device then reports itself dead on the main thread.
+void AuPortAudioHardware::streamFinished(void* userData) {
+    auto* stream = static_cast<Stream*>(userData);
+    if (stream->stopping)
+        return;
+    AuPortAudioHardware* owner = stream->owner;
+    const AuObjectID device = stream->device;
+    zuPerformOnMainThread([owner, device] {
+        if (AuHardware::current().backendName() == QLatin1String("portaudio") &&
+            &AuHardware::current() == owner)
+            owner->deviceChanged(device, auFourCC("livn"));
+    });
+}

@@ -1,0 +1,203 @@
+#include "audio/AuIOProcMux.h"
+#include "AuTestHardware.h"
+#include "audio/AuBufferList.h"
+#include "audio/AuDevice.h"
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+// Writes its constant into every output sample and remembers the first input
+// sample it saw.
+struct ConstantClient {
+    float value = 0;
+    int cycles = 0;
+    float lastInput = -100;
+    const AuBufferList* lastOutputList = nullptr;
+    uint32_t shortenTo = 0; // bytes; 0 keeps the size
+
+    AuStatus io(AuDevice*, const AuTimeStamp*, const AuBufferList* in, const AuTimeStamp*,
+                AuBufferList* out, const AuTimeStamp*, void*) {
+        ++cycles;
+        if (in)
+            lastInput = static_cast<const float*>(in->mBuffers[0].mData)[0];
+        lastOutputList = out;
+        seenSize = out ? out->mBuffers[0].mDataByteSize : 0;
+        if (out) {
+            auto* samples = static_cast<float*>(out->mBuffers[0].mData);
+            for (uint32_t i = 0; i < out->mBuffers[0].mDataByteSize / 4; ++i)
+                samples[i] += value;
+            if (shortenTo)
+                out->mBuffers[0].mDataByteSize = shortenTo;
+        }
+        return 0;
+    }
+    uint32_t seenSize = 0;
+};
+
+class AuIOProcMuxTest : public AuHardwareFixture {
+protected:
+    AuTestHardware* hardware = nullptr;
+    AuObjectID id = 0;
+    void SetUp() override {
+        auto config = device("Dev", "dev", 1, 2);
+        config.input = *AuVirtualInputSpec::parse("tone:1000:0.5");
+        config.info.bufferFrames = 64;
+        hardware = &install({config});
+        id = hardware->deviceIDs().front();
+    }
+    std::unique_ptr<AuDevice> client(ConstantClient& c) {
+        auto dev = AuDevice::deviceWithID(id);
+        dev->setIOTarget(&c, &ConstantClient::io, nullptr);
+        return dev;
+    }
+    float lastOutputSample() {
+        const auto out = hardware->capturedOutput(id);
+        return out.empty() ? -1000.0f : out.back();
+    }
+};
+
+} // namespace
+
+TEST_F(AuIOProcMuxTest, SingleClientGetsThePlatformListsUnchanged) {
+    ConstantClient a{0.25f};
+    auto dev = client(a);
+    ASSERT_TRUE(dev->deviceStart());
+    hardware->step(id, 3);
+    EXPECT_EQ(a.cycles, 3);
+    EXPECT_EQ(lastOutputSample(), 0.25f);
+    const AuBufferList* platformList = a.lastOutputList;
+    hardware->step(id);
+    EXPECT_EQ(a.lastOutputList, platformList); // the same list object every cycle
+}
+
+TEST_F(AuIOProcMuxTest, TwoClientsShareInputAndOutputsAreSummed) {
+    ConstantClient a{0.25f}, b{0.5f};
+    auto devA = client(a);
+    auto devB = client(b);
+    devA->deviceStart();
+    devB->deviceStart();
+    hardware->step(id, 5);
+    EXPECT_EQ(a.cycles, 5);
+    EXPECT_EQ(b.cycles, 5);
+    EXPECT_EQ(a.lastInput, b.lastInput);
+    EXPECT_EQ(lastOutputSample(), 0.75f);
+    ASSERT_NE(a.lastOutputList, nullptr); // both wrote into a private list
+}
+
+TEST_F(AuIOProcMuxTest, StartingTwiceRegistersOnce) {
+    ConstantClient a{0.25f}, b{0.5f};
+    auto devA = client(a);
+    auto devB = client(b);
+    devA->deviceStart();
+    devA->deviceStart();
+    devB->deviceStart();
+    EXPECT_EQ(AuIOProcMux::muxForDevice(devA.get()).deviceCount(), 2u);
+    hardware->step(id);
+    EXPECT_EQ(a.cycles, 1);
+    EXPECT_EQ(lastOutputSample(), 0.75f);
+}
+
+TEST_F(AuIOProcMuxTest, StoppingOneOfTwoKeepsTheHardwareRunning) {
+    ConstantClient a{0.25f}, b{0.5f};
+    auto devA = client(a);
+    auto devB = client(b);
+    devA->deviceStart();
+    devB->deviceStart();
+    devA->deviceStop();
+    EXPECT_TRUE(hardware->isRunning(id));
+    hardware->step(id);
+    EXPECT_EQ(a.cycles, 0);
+    EXPECT_EQ(lastOutputSample(), 0.5f);
+    devB->deviceStop();
+    EXPECT_FALSE(hardware->isRunning(id));
+    EXPECT_FALSE(AuIOProcMux::muxForDevice(devB.get()).isRunning());
+    EXPECT_EQ(hardware->step(id), 0u);
+}
+
+TEST_F(AuIOProcMuxTest, PausedClientContributesSilence) {
+    ConstantClient a{0.25f}, b{0.5f};
+    auto devA = client(a);
+    auto devB = client(b);
+    devA->deviceStart();
+    devB->deviceStart();
+    devB->setDevicePaused(true);
+    hardware->step(id, 2);
+    EXPECT_EQ(b.cycles, 0);
+    EXPECT_EQ(lastOutputSample(), 0.25f);
+    devB->setDevicePaused(false);
+    hardware->step(id);
+    EXPECT_EQ(b.cycles, 1);
+    EXPECT_EQ(lastOutputSample(), 0.75f);
+}
+
+TEST_F(AuIOProcMuxTest, AShortenedBufferAffectsOnlyItsOwnMix) {
+    ConstantClient a{0.25f}, b{0.5f};
+    a.shortenTo = 8; // one stereo frame
+    auto devA = client(a);
+    auto devB = client(b);
+    devA->deviceStart();
+    devB->deviceStart();
+    hardware->step(id);
+    const auto out = hardware->capturedOutput(id);
+    ASSERT_EQ(out.size(), 128u);
+    const bool aFirst = a.seenSize == 512u && b.seenSize == 512u;
+    EXPECT_TRUE(aFirst); // both saw the full size despite a's shortening
+    EXPECT_EQ(out[0], 0.75f);
+    EXPECT_EQ(out[1], 0.75f);
+    EXPECT_EQ(out[2], 0.5f); // past a's shortened mix
+}
+
+TEST_F(AuIOProcMuxTest, FailedStartLeavesTheMultiplexerEmpty) {
+    auto busyConfig = device("Busy", "busy");
+    busyConfig.failToStart = true;
+    const AuObjectID busyID = hardware->plugDevice(busyConfig);
+    ConstantClient a{0.25f};
+    auto dev = AuDevice::deviceWithID(busyID);
+    dev->setIOTarget(&a, &ConstantClient::io, nullptr);
+    EXPECT_FALSE(dev->deviceStart());
+    EXPECT_FALSE(dev->isDeviceStarted());
+    auto& mux = AuIOProcMux::muxForDevice(dev.get());
+    EXPECT_FALSE(mux.isRunning());
+    EXPECT_EQ(mux.deviceCount(), 0u);
+}
+
+TEST_F(AuIOProcMuxTest, ConcurrentRegistrationWhileTheDeviceRuns) {
+    // A real-time paced device: its own IO thread calls both clients while
+    // this thread keeps starting, pausing and stopping one of them.
+    auto config = device("Paced", "paced", 1, 2);
+    config.input = *AuVirtualInputSpec::parse("tone:440:0.5");
+    config.info.bufferFrames = 64;
+    install({config}, AuVirtualHardware::Pacing::RealTime);
+    struct Counting {
+        std::atomic<int> cycles{0};
+        AuStatus io(AuDevice*, const AuTimeStamp*, const AuBufferList*, const AuTimeStamp*,
+                    AuBufferList* out, const AuTimeStamp*, void*) {
+            if (out)
+                static_cast<float*>(out->mBuffers[0].mData)[0] += 1.0f;
+            cycles.fetch_add(1);
+            cycles.notify_all();
+            return 0;
+        }
+    } steady, flapping;
+    auto devSteady = AuDevice::deviceWithUID("paced");
+    auto devFlapping = AuDevice::deviceWithUID("paced");
+    devSteady->setIOTarget(&steady, &Counting::io, nullptr);
+    devFlapping->setIOTarget(&flapping, &Counting::io, nullptr);
+    ASSERT_TRUE(devSteady->deviceStart());
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_TRUE(devFlapping->deviceStart());
+        const int seen = steady.cycles.load();
+        steady.cycles.wait(seen); // at least one cycle with both registered
+        devFlapping->setDevicePaused(true);
+        const int paused = flapping.cycles.load();
+        const int seenPaused = steady.cycles.load();
+        steady.cycles.wait(seenPaused);
+        EXPECT_EQ(flapping.cycles.load(), paused); // a returned pause means no more calls
+        devFlapping->setDevicePaused(false);
+        devFlapping->deviceStop();
+    }
+    devSteady->deviceStop();
+    EXPECT_GT(flapping.cycles.load(), 0);
+}

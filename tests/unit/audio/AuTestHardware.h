@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/hal/virtual/AuVirtualHardware.h"
+
+#include <gtest/gtest.h>
+
+// Virtual hardware whose changes a test can raise by hand.
+class AuTestHardware : public AuVirtualHardware {
+public:
+    using AuVirtualHardware::AuVirtualHardware;
+    void raise(const AuPropertyAddress& change) { propertyChanged(change); }
+};
+
+// Installs a backend of the test's own for the test's duration.
+class AuHardwareFixture : public ::testing::Test {
+protected:
+    AuTestHardware& install(const std::vector<AuVirtualDeviceConfig>& configs,
+                            AuVirtualHardware::Pacing pacing = AuVirtualHardware::Pacing::Stepped) {
+        auto hardware = std::make_unique<AuTestHardware>(configs, pacing);
+        AuTestHardware& ref = *hardware;
+        previous.push_back(AuHardware::install(std::move(hardware)));
+        return ref;
+    }
+    void TearDown() override { AuHardware::install(nullptr); }
+
+    static AuVirtualDeviceConfig device(const QString& name, const QString& uid,
+                                        uint32_t inputs = 2, uint32_t outputs = 2) {
+        return AuVirtualDeviceConfig::standard(name, uid, inputs, outputs);
+    }
+
+private:
+    std::vector<std::unique_ptr<AuHardware>> previous;
+};
