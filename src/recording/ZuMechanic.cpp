@@ -426,11 +426,19 @@ double ZuMechanic::folderSizeWithPath(const QString& path) {
     return total;
 }
 
+double ZuMechanic::maxRecordOneFor(double rate, int32_t channels, double maxRecordTime) {
+    return rate * channels * 2.0 * maxRecordTime;
+}
+
+double ZuMechanic::needFreeSpaceFor(double rate, int32_t channels, double maxRecordTime) {
+    return maxRecordOneFor(rate, channels, maxRecordTime) + spareBytes;
+}
+
 double ZuMechanic::maxRecordOne() const {
     ZuRecorder* recorder = controler ? controler->recorder() : nullptr;
     if (!recorder)
         return 0.0;
-    return recorder->recordSampleRate() * recorder->channels() * 2.0 * maxRecord;
+    return maxRecordOneFor(recorder->recordSampleRate(), recorder->channels(), maxRecord);
 }
 
 double ZuMechanic::needFreeSpace() const {

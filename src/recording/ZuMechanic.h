@@ -100,6 +100,10 @@ public:
     static double folderSizeWithPath(const QString& path);
     double needFreeSpace() const;
     double maxRecordOne() const;
+    // The bytes of one file of the longest length, and the free space a start
+    // needs, for a recording rate and channel count.
+    static double maxRecordOneFor(double rate, int32_t channels, double maxRecordTime);
+    static double needFreeSpaceFor(double rate, int32_t channels, double maxRecordTime);
     double freeSystemSpace() const;
     // Moves the oldest entries of a folder, up to the advice size, into the
     // folder "NightwardenBackup" beside it; answers the bytes moved.

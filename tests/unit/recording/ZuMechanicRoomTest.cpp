@@ -144,6 +144,14 @@ INSTANTIATE_TEST_SUITE_P(LockMethods, ZuMechanicRoom,
                                         : "ExtendedAttribute";
                          });
 
+TEST(ZuMechanicSpace, NeedFreeSpaceIsOneLongestFileAndASpare) {
+    EXPECT_EQ(ZuMechanic::maxRecordOneFor(22050, 1, 3600), 158760000.0);
+    EXPECT_EQ(ZuMechanic::needFreeSpaceFor(22050, 1, 3600), 158760000.0 + 41984.0);
+    EXPECT_EQ(ZuMechanic::needFreeSpaceFor(48000, 2, 600), 115200000.0 + 41984.0);
+    ZuMechanic unwired; // no recorder to ask: only the spare is needed
+    EXPECT_EQ(unwired.needFreeSpace(), 41984.0);
+}
+
 TEST(ZuMechanicSpace, QuantitiesOfTheFolder) {
     ZuMechanic mechanic;
     mechanic.setDirPath(nwTestDir() + "/Rec");
