@@ -5,8 +5,10 @@
 #include <alsa/asoundlib.h>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <portaudio.h>
 #include <set>
+#include <unistd.h>
 
 namespace {
 
@@ -16,6 +18,49 @@ void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
 const double commonRates[] = {8000,  11025, 16000, 22050,  32000, 44100,
                               48000, 88200, 96000, 176400, 192000};
+
+// Host APIs (the JACK client library, PortAudio's own ALSA checks) write
+// their probing failures to standard error; the results reach us anyway.
+// Standard error goes to /dev/null while PortAudio probes.
+class QuietStandardError {
+public:
+    QuietStandardError() {
+        std::fflush(stderr);
+        saved = dup(STDERR_FILENO);
+        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved >= 0 && null >= 0)
+            dup2(null, STDERR_FILENO);
+        if (null >= 0)
+            close(null);
+    }
+    ~QuietStandardError() {
+        std::fflush(stderr);
+        if (saved >= 0) {
+            dup2(saved, STDERR_FILENO);
+            close(saved);
+        }
+    }
+
+private:
+    int saved = -1;
+};
+
+bool supported(const PaStreamParameters* in, const PaStreamParameters* out, double rate) {
+    return Pa_IsFormatSupported(in, out, rate) == paFormatIsSupported;
+}
+
+// The most channels up to the device's maximum that a stream in that
+// direction opens with (plugins often claim 32 they cannot deliver).
+int usableChannels(int device, int max, bool input, PaTime latency, double rate) {
+    for (int channels : {max, 2, 1}) {
+        if (channels <= 0 || channels > max)
+            continue;
+        PaStreamParameters p{device, channels, paFloat32, latency, nullptr};
+        if (supported(input ? &p : nullptr, input ? nullptr : &p, rate))
+            return channels;
+    }
+    return 0;
+}
 
 constexpr uint32_t minBufferFrames = 32;
 constexpr uint32_t maxBufferFrames = 8192;
@@ -77,6 +122,9 @@ struct AuPortAudioHardware::Stream {
 
 AuPortAudioHardware::AuPortAudioHardware() {
     snd_lib_error_set_handler(quietAlsa);
+    // Never start a JACK server just to look at its devices.
+    setenv("JACK_NO_START_SERVER", "1", 0);
+    QuietStandardError quiet;
     initialized = Pa_Initialize() == paNoError;
     if (initialized)
         apply(probe(), false);
@@ -111,16 +159,21 @@ std::vector<AuPortAudioHardware::Probe> AuPortAudioHardware::probe() {
                   QString::number(n);
         uids.insert(uid);
         info.uid = uid;
-        info.channels = {uint32_t(std::max(0, device->maxOutputChannels)),
-                         uint32_t(std::max(0, device->maxInputChannels))};
-        PaStreamParameters in{i, device->maxInputChannels, paFloat32,
-                              device->defaultLowInputLatency, nullptr};
-        PaStreamParameters out{i, device->maxOutputChannels, paFloat32,
-                               device->defaultLowOutputLatency, nullptr};
+        const int inputs =
+            usableChannels(i, device->maxInputChannels, true, device->defaultLowInputLatency,
+                           device->defaultSampleRate);
+        const int outputs =
+            usableChannels(i, device->maxOutputChannels, false, device->defaultLowOutputLatency,
+                           device->defaultSampleRate);
+        if (inputs == 0 && outputs == 0)
+            continue;
+        info.channels = {uint32_t(outputs), uint32_t(inputs)};
+        PaStreamParameters in{i, inputs, paFloat32, device->defaultLowInputLatency, nullptr};
+        PaStreamParameters out{i, outputs, paFloat32, device->defaultLowOutputLatency, nullptr};
+        // A rate counts when every direction the device has takes it.
         for (double rate : commonRates) {
-            if (Pa_IsFormatSupported(info.channels[1] ? &in : nullptr,
-                                     info.channels[0] ? &out : nullptr,
-                                     rate) == paFormatIsSupported)
+            if ((!inputs || supported(&in, nullptr, rate)) &&
+                (!outputs || supported(nullptr, &out, rate)))
                 info.sampleRates.push_back({rate, rate});
         }
         info.nominalSampleRate = device->defaultSampleRate;
@@ -175,10 +228,16 @@ bool AuPortAudioHardware::rescan() {
     for (AuObjectID id : deviceIDs())
         if (isRunning(id))
             return false;
-    if (initialized)
-        Pa_Terminate();
-    initialized = Pa_Initialize() == paNoError;
-    apply(initialized ? probe() : std::vector<Probe>{}, true);
+    std::vector<Probe> found;
+    {
+        QuietStandardError quiet;
+        if (initialized)
+            Pa_Terminate();
+        initialized = Pa_Initialize() == paNoError;
+        if (initialized)
+            found = probe();
+    }
+    apply(found, true);
     return true;
 }
 
@@ -210,10 +269,22 @@ AuStatus AuPortAudioHardware::openIO(const IOSetup& setup) {
                           device->defaultLowInputLatency, nullptr};
     PaStreamParameters out{index->second, int(stream->outputChannels), paFloat32,
                            device->defaultLowOutputLatency, nullptr};
-    PaError error =
-        Pa_OpenStream(&stream->stream, stream->inputChannels ? &in : nullptr,
-                      stream->outputChannels ? &out : nullptr, stream->rate,
-                      setup.info.bufferFrames, paNoFlag, Stream::callback, stream.get());
+    // Duplex when the device takes it; a device that cannot run both
+    // directions at once (a monitor source) runs the one it can.
+    PaError error = paInvalidDevice;
+    const PaStreamParameters* tries[3][2] = {
+        {stream->inputChannels ? &in : nullptr, stream->outputChannels ? &out : nullptr},
+        {stream->inputChannels ? &in : nullptr, nullptr},
+        {nullptr, stream->outputChannels ? &out : nullptr}};
+    for (const auto& t : tries) {
+        if (!t[0] && !t[1])
+            continue;
+        QuietStandardError quiet;
+        error = Pa_OpenStream(&stream->stream, t[0], t[1], stream->rate, setup.info.bufferFrames,
+                              paNoFlag, Stream::callback, stream.get());
+        if (error == paNoError)
+            break;
+    }
     if (error != paNoError)
         return AuStatus(error);
     Pa_SetStreamFinishedCallback(stream->stream, streamFinished);
