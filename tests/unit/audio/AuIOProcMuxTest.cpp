@@ -42,7 +42,7 @@ protected:
     AuObjectID id = 0;
     void SetUp() override {
         auto config = device("Dev", "dev", 1, 2);
-        config.input = *AuVirtualInputSpec::parse("tone:1000:0.5");
+        config.input = *AuVirtualInput::parse("tone:1000:0.5");
         config.info.bufferFrames = 64;
         hardware = &install({config});
         id = hardware->deviceIDs().front();
@@ -167,7 +167,7 @@ TEST_F(AuIOProcMuxTest, ConcurrentRegistrationWhileTheDeviceRuns) {
     // A real-time paced device: its own IO thread calls both clients while
     // this thread keeps starting, pausing and stopping one of them.
     auto config = device("Paced", "paced", 1, 2);
-    config.input = *AuVirtualInputSpec::parse("tone:440:0.5");
+    config.input = *AuVirtualInput::parse("tone:440:0.5");
     config.info.bufferFrames = 64;
     install({config}, AuVirtualHardware::Pacing::RealTime);
     struct Counting {

@@ -47,32 +47,32 @@ QString writeWav(const std::vector<float>& samples, int channels, int rate) {
 
 } // namespace
 
-TEST(AuVirtualInputSpecParse, AcceptsTheFourFormsAndExplainsMistakes) {
-    EXPECT_EQ(AuVirtualInputSpec::parse("silence")->kind, AuVirtualInputSpec::Kind::Silence);
-    const auto tone = AuVirtualInputSpec::parse("tone:997:0.25");
+TEST(AuVirtualInputParse, AcceptsTheFourFormsAndExplainsMistakes) {
+    EXPECT_EQ(AuVirtualInput::parse("silence")->kind, AuVirtualInput::Kind::Silence);
+    const auto tone = AuVirtualInput::parse("tone:997:0.25");
     ASSERT_TRUE(tone);
     EXPECT_EQ(tone->frequency, 997.0);
     EXPECT_EQ(tone->amplitude, 0.25);
-    const auto bursts = AuVirtualInputSpec::parse("bursts:0.5:1.5:0.8");
+    const auto bursts = AuVirtualInput::parse("bursts:0.5:1.5:0.8");
     ASSERT_TRUE(bursts);
     EXPECT_EQ(bursts->offSeconds, 1.5);
-    const auto file = AuVirtualInputSpec::parse("file:/tmp/a:b.wav");
+    const auto file = AuVirtualInput::parse("file:/tmp/a:b.wav");
     ASSERT_TRUE(file);
     EXPECT_EQ(file->path, "/tmp/a:b.wav");
     QString error;
-    EXPECT_FALSE(AuVirtualInputSpec::parse("tone:997", &error));
+    EXPECT_FALSE(AuVirtualInput::parse("tone:997", &error));
     EXPECT_TRUE(error.contains("tone:HZ:AMP"));
-    EXPECT_FALSE(AuVirtualInputSpec::parse("tone:-5:0.5", &error));
-    EXPECT_FALSE(AuVirtualInputSpec::parse("tone:440:1.5", &error));
-    EXPECT_FALSE(AuVirtualInputSpec::parse("bursts:x:1:0.5", &error));
-    EXPECT_FALSE(AuVirtualInputSpec::parse("file:", &error));
-    EXPECT_FALSE(AuVirtualInputSpec::parse("noise", &error));
+    EXPECT_FALSE(AuVirtualInput::parse("tone:-5:0.5", &error));
+    EXPECT_FALSE(AuVirtualInput::parse("tone:440:1.5", &error));
+    EXPECT_FALSE(AuVirtualInput::parse("bursts:x:1:0.5", &error));
+    EXPECT_FALSE(AuVirtualInput::parse("file:", &error));
+    EXPECT_FALSE(AuVirtualInput::parse("noise", &error));
     EXPECT_TRUE(error.contains("silence"));
-    EXPECT_EQ(AuVirtualInputSpec::parse(tone->text())->frequency, 997.0);
+    EXPECT_EQ(AuVirtualInput::parse(tone->text())->frequency, 997.0);
 }
 
 TEST(AuVirtualSignals, BurstsAlternateNoiseAndSilence) {
-    AuVirtualSignal signal(*AuVirtualInputSpec::parse("bursts:0.01:0.02:0.5"), 1000);
+    AuVirtualSignal signal(*AuVirtualInput::parse("bursts:0.01:0.02:0.5"), 1000);
     std::vector<float> samples(60);
     signal.render(samples.data(), 60, 1);
     double onEnergy = 0, offEnergy = 0;
@@ -85,7 +85,7 @@ TEST(AuVirtualSignals, BurstsAlternateNoiseAndSilence) {
 }
 
 TEST(AuVirtualSignals, ToneHasItsFrequencyAndAmplitude) {
-    AuVirtualSignal signal(*AuVirtualInputSpec::parse("tone:1000:0.5"), 48000);
+    AuVirtualSignal signal(*AuVirtualInput::parse("tone:1000:0.5"), 48000);
     std::vector<float> samples(48000 * 2);
     signal.render(samples.data(), 48000, 2);
     int crossings = 0;
@@ -100,20 +100,20 @@ TEST(AuVirtualSignals, ToneHasItsFrequencyAndAmplitude) {
 
 TEST(AuVirtualSignals, FilePlaysLoopedOrOnce) {
     const QString path = writeWav({0.1f, 0.2f, 0.3f}, 1, 8000);
-    AuVirtualInputSpec spec = *AuVirtualInputSpec::parse("file:" + path);
-    AuVirtualSignal looped(spec, 8000);
+    AuVirtualInput input = *AuVirtualInput::parse("file:" + path);
+    AuVirtualSignal looped(input, 8000);
     std::vector<float> out(7 * 2);
     looped.render(out.data(), 7, 2);
     EXPECT_EQ(out[12], 0.1f); // frame 6 is the file's first again, on both channels
     EXPECT_EQ(out[13], 0.1f);
     EXPECT_FALSE(looped.ended());
-    spec.loop = false;
-    AuVirtualSignal once(spec, 8000);
+    input.loop = false;
+    AuVirtualSignal once(input, 8000);
     once.render(out.data(), 7, 2);
     EXPECT_EQ(out[4], 0.3f);
     EXPECT_EQ(out[6], 0.0f);
     EXPECT_TRUE(once.ended());
-    AuVirtualSignal missing(*AuVirtualInputSpec::parse("file:/nonexistent.wav"), 8000);
+    AuVirtualSignal missing(*AuVirtualInput::parse("file:/nonexistent.wav"), 8000);
     EXPECT_FALSE(missing.isValid());
     missing.render(out.data(), 7, 2);
     EXPECT_EQ(out[0], 0.0f);
@@ -121,7 +121,7 @@ TEST(AuVirtualSignals, FilePlaysLoopedOrOnce) {
 
 TEST_F(AuVirtualHardwareTest, SteppedDeviceDeliversInputAndKeepsOutput) {
     auto config = device("Dev", "dev", 1, 2);
-    config.input = *AuVirtualInputSpec::parse("tone:100:0.5");
+    config.input = *AuVirtualInput::parse("tone:100:0.5");
     config.info.bufferFrames = 100;
     config.outputFile = nwTestDir() + "/out.wav";
     auto& hardware = install({config});

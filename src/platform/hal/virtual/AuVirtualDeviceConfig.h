@@ -1,13 +1,13 @@
 #pragma once
 
 #include "platform/hal/AuTableHardware.h"
-#include "platform/hal/virtual/AuVirtualInputSpec.h"
+#include "platform/hal/virtual/AuVirtualInput.h"
 
 // One virtual device: what it reports (name, UID, channels, rates, buffer
 // sizes, data sources), what its input carries, and where its output goes.
 struct AuVirtualDeviceConfig {
     AuHalDeviceInfo info;
-    AuVirtualInputSpec input;
+    AuVirtualInput input;
     // Output frames kept in memory per run (older runs are replaced); frames
     // past this are counted as dropped.
     uint32_t captureFrames = 48000 * 10;

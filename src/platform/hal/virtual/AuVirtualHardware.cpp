@@ -157,8 +157,7 @@ private:
     bool stopping = false; // guarded by mutex
 };
 
-std::vector<AuVirtualDeviceConfig>
-AuVirtualHardware::defaultDevices(const AuVirtualInputSpec& input) {
+std::vector<AuVirtualDeviceConfig> AuVirtualHardware::defaultDevices(const AuVirtualInput& input) {
     AuVirtualDeviceConfig config =
         AuVirtualDeviceConfig::standard(QStringLiteral("Nightwarden Virtual Device"),
                                         QStringLiteral("nightwarden-virtual-0"), 2, 2);

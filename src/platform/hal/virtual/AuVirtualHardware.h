@@ -18,7 +18,7 @@ public:
 
     // The devices --audio virtual offers: one duplex device whose input is the
     // given signal.
-    static std::vector<AuVirtualDeviceConfig> defaultDevices(const AuVirtualInputSpec& input = {});
+    static std::vector<AuVirtualDeviceConfig> defaultDevices(const AuVirtualInput& input = {});
 
     explicit AuVirtualHardware(const std::vector<AuVirtualDeviceConfig>& configs = defaultDevices(),
                                Pacing pacing = Pacing::RealTime);

@@ -6,12 +6,12 @@
 #include <numbers>
 #include <sndfile.h>
 
-AuVirtualSignal::AuVirtualSignal(const AuVirtualInputSpec& spec, double sampleRate)
-    : spec(spec), rate(sampleRate > 0 ? sampleRate : 44100.0) {
-    if (spec.kind != AuVirtualInputSpec::Kind::File)
+AuVirtualSignal::AuVirtualSignal(const AuVirtualInput& input, double sampleRate)
+    : input(input), rate(sampleRate > 0 ? sampleRate : 44100.0) {
+    if (input.kind != AuVirtualInput::Kind::File)
         return;
     SF_INFO info{};
-    SNDFILE* file = sf_open(QFile::encodeName(spec.path).constData(), SFM_READ, &info);
+    SNDFILE* file = sf_open(QFile::encodeName(input.path).constData(), SFM_READ, &info);
     if (!file || info.channels <= 0 || info.frames <= 0) {
         if (file)
             sf_close(file);
@@ -38,14 +38,14 @@ float AuVirtualSignal::noise() {
 }
 
 void AuVirtualSignal::render(float* out, uint32_t frames, uint32_t channels) {
-    switch (spec.kind) {
-    case AuVirtualInputSpec::Kind::Silence:
+    switch (input.kind) {
+    case AuVirtualInput::Kind::Silence:
         std::memset(out, 0, size_t(frames) * channels * sizeof(float));
         return;
-    case AuVirtualInputSpec::Kind::Tone: {
-        const double step = spec.frequency / rate;
+    case AuVirtualInput::Kind::Tone: {
+        const double step = input.frequency / rate;
         for (uint32_t f = 0; f < frames; ++f) {
-            const float v = float(spec.amplitude * std::sin(2.0 * std::numbers::pi * phase));
+            const float v = float(input.amplitude * std::sin(2.0 * std::numbers::pi * phase));
             for (uint32_t c = 0; c < channels; ++c)
                 out[f * channels + c] = v;
             phase += step;
@@ -54,20 +54,20 @@ void AuVirtualSignal::render(float* out, uint32_t frames, uint32_t channels) {
         }
         return;
     }
-    case AuVirtualInputSpec::Kind::Bursts: {
-        const auto on = uint64_t(std::llround(spec.onSeconds * rate));
-        const auto period = on + uint64_t(std::llround(spec.offSeconds * rate));
+    case AuVirtualInput::Kind::Bursts: {
+        const auto on = uint64_t(std::llround(input.onSeconds * rate));
+        const auto period = on + uint64_t(std::llround(input.offSeconds * rate));
         for (uint32_t f = 0; f < frames; ++f, ++frame) {
             const bool sounding = period == 0 || frame % period < on;
-            const float v = sounding ? float(spec.amplitude) * noise() : 0.0f;
+            const float v = sounding ? float(input.amplitude) * noise() : 0.0f;
             for (uint32_t c = 0; c < channels; ++c)
                 out[f * channels + c] = v;
         }
         return;
     }
-    case AuVirtualInputSpec::Kind::File:
+    case AuVirtualInput::Kind::File:
         for (uint32_t f = 0; f < frames; ++f) {
-            if (filePosition >= fileFrames && spec.loop && fileFrames > 0)
+            if (filePosition >= fileFrames && input.loop && fileFrames > 0)
                 filePosition = 0;
             if (filePosition >= fileFrames) {
                 fileEnded.store(true, std::memory_order_relaxed);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/hal/virtual/AuVirtualInputSpec.h"
+#include "platform/hal/virtual/AuVirtualInput.h"
 
 #include <atomic>
 #include <cstdint>
@@ -11,7 +11,7 @@
 // and may run on an IO thread.
 class AuVirtualSignal {
 public:
-    AuVirtualSignal(const AuVirtualInputSpec& spec, double sampleRate);
+    AuVirtualSignal(const AuVirtualInput& input, double sampleRate);
 
     // False when a sound file could not be read; the signal is then silence.
     bool isValid() const { return valid; }
@@ -26,7 +26,7 @@ public:
 private:
     float noise();
 
-    AuVirtualInputSpec spec;
+    AuVirtualInput input;
     double rate;
     bool valid = true;
     std::atomic<bool> fileEnded{false};

@@ -1,4 +1,4 @@
-#include "platform/hal/virtual/AuVirtualInputSpec.h"
+#include "platform/hal/virtual/AuVirtualInput.h"
 
 #include <QStringList>
 #include <cmath>
@@ -13,7 +13,7 @@ std::optional<double> number(const QString& text) {
     return value;
 }
 
-std::optional<AuVirtualInputSpec> fail(QString* error, const QString& reason) {
+std::optional<AuVirtualInput> fail(QString* error, const QString& reason) {
     if (error)
         *error = reason;
     return std::nullopt;
@@ -21,16 +21,16 @@ std::optional<AuVirtualInputSpec> fail(QString* error, const QString& reason) {
 
 } // namespace
 
-std::optional<AuVirtualInputSpec> AuVirtualInputSpec::parse(const QString& text, QString* error) {
-    AuVirtualInputSpec spec;
+std::optional<AuVirtualInput> AuVirtualInput::parse(const QString& text, QString* error) {
+    AuVirtualInput input;
     if (text == QLatin1String("silence"))
-        return spec;
+        return input;
     if (text.startsWith(QLatin1String("file:"))) {
-        spec.kind = Kind::File;
-        spec.path = text.mid(5);
-        if (spec.path.isEmpty())
+        input.kind = Kind::File;
+        input.path = text.mid(5);
+        if (input.path.isEmpty())
             return fail(error, QStringLiteral("file: needs a path"));
-        return spec;
+        return input;
     }
     const QStringList parts = text.split(QLatin1Char(':'));
     if (parts.first() == QLatin1String("tone")) {
@@ -42,10 +42,10 @@ std::optional<AuVirtualInputSpec> AuVirtualInputSpec::parse(const QString& text,
             return fail(error, QStringLiteral("tone frequency must be a positive number"));
         if (!amp || *amp < 0 || *amp > 1)
             return fail(error, QStringLiteral("tone amplitude must be between 0 and 1"));
-        spec.kind = Kind::Tone;
-        spec.frequency = *hz;
-        spec.amplitude = *amp;
-        return spec;
+        input.kind = Kind::Tone;
+        input.frequency = *hz;
+        input.amplitude = *amp;
+        return input;
     }
     if (parts.first() == QLatin1String("bursts")) {
         if (parts.size() != 4)
@@ -57,18 +57,18 @@ std::optional<AuVirtualInputSpec> AuVirtualInputSpec::parse(const QString& text,
             return fail(error, QStringLiteral("burst times must be positive seconds"));
         if (!amp || *amp < 0 || *amp > 1)
             return fail(error, QStringLiteral("burst amplitude must be between 0 and 1"));
-        spec.kind = Kind::Bursts;
-        spec.onSeconds = *on;
-        spec.offSeconds = *off;
-        spec.amplitude = *amp;
-        return spec;
+        input.kind = Kind::Bursts;
+        input.onSeconds = *on;
+        input.offSeconds = *off;
+        input.amplitude = *amp;
+        return input;
     }
     return fail(error, QStringLiteral("unknown input \"%1\": use silence, tone:HZ:AMP, "
                                       "bursts:ON_S:OFF_S:AMP or file:PATH")
                            .arg(text));
 }
 
-QString AuVirtualInputSpec::text() const {
+QString AuVirtualInput::text() const {
     switch (kind) {
     case Kind::Silence:
         return QStringLiteral("silence");

@@ -5,7 +5,7 @@
 
 // What a virtual device's input carries, as given on the command line:
 // "silence", "tone:HZ:AMP", "bursts:ON_S:OFF_S:AMP" or "file:PATH".
-struct AuVirtualInputSpec {
+struct AuVirtualInput {
     enum class Kind { Silence, Tone, Bursts, File };
 
     Kind kind = Kind::Silence;
@@ -16,7 +16,7 @@ struct AuVirtualInputSpec {
     QString path;            // file
     bool loop = true;        // file: start again at its end, or stay silent after it
 
-    // The spec, or nothing with the reason in error.
-    static std::optional<AuVirtualInputSpec> parse(const QString& text, QString* error = nullptr);
+    // The input, or nothing with the reason in error.
+    static std::optional<AuVirtualInput> parse(const QString& text, QString* error = nullptr);
     QString text() const;
 };
