@@ -126,8 +126,7 @@ void AuTableHardware::setDefaultDevices(AuObjectID input, AuObjectID output) {
 }
 
 void AuTableHardware::deviceChanged(AuObjectID device, AuPropertyID property) {
-    for (uint32_t direction = 0; direction < 2; ++direction)
-        propertyChanged({AuScope::Device, device, 0, direction, property});
+    propertyChanged({AuScope::Device, device, 0, 0, property});
 }
 
 void AuTableHardware::stopAll() {

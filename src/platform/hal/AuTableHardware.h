@@ -57,7 +57,7 @@ protected:
     // Removes a device: its IO stops, it reports itself dead and the list changes.
     void removeDevice(AuObjectID device);
     void setDefaultDevices(AuObjectID input, AuObjectID output);
-    // Reports a property of a device on channel 0 in both directions.
+    // Reports a device-wide property (channel 0, direction 0).
     void deviceChanged(AuObjectID device, AuPropertyID property);
     // Stops every running device (subclass destructors call it).
     void stopAll();
