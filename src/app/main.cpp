@@ -1,6 +1,178 @@
+// nightwarden: the recorder, in its window or headless.
+#include "app/ZuApplicationRunner.h"
+#include "platform/ZuAlerts.h"
+#include "platform/ZuClock.h"
+#include "platform/ZuConsole.h"
+#include "platform/ZuPanels.h"
+#include "platform/ZuSettings.h"
+#include "shell/ZuControler.h"
+#include "shell/ZuSettingsTable.h"
+#include "ui/ZuMainWindow.h"
+#include "ui/ZuQtAnswerer.h"
+
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int usageError = 2;
+
+bool displayAvailable() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("offscreen");
+}
+
+bool wantsHeadless(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--headless" || arg == "--help" || arg == "-h" || arg == "--version" ||
+            arg == "-v" || arg == "--list-devices")
+            return true;
+    }
+    return !displayAvailable();
+}
+
+int fail(const QString& message) {
+    std::fprintf(stderr, "nightwarden: %s\n", qPrintable(message));
+    return usageError;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    return 0;
+    const bool headless = wantsHeadless(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (headless)
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    else
+        app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Nightwarden"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(NW_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Nightwarden: an on-duty sound recorder. It keeps the last 80 seconds of "
+                       "one audio input in memory and records always, on sound, or by schedule."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption headlessOption(
+        "headless", "Run without a window (also the default when there is no display).");
+    const QCommandLineOption audioOption("audio", "Audio backend: portaudio (default) or virtual.",
+                                         "BACKEND", "portaudio");
+    const QCommandLineOption virtualInputOption(
+        "virtual-input",
+        "Input of the virtual backend: silence, tone:HZ:AMP, bursts:ON_S:OFF_S:AMP or file:PATH.",
+        "SPEC");
+    const QCommandLineOption settingsOption(
+        "settings", "Use this settings file instead of the user's.", "FILE");
+    const QCommandLineOption setOption(
+        "set", "Store a setting before the components load (repeatable).", "KEY=VALUE");
+    const QCommandLineOption clockOption(
+        "clock-start", "Start the clock at this local time, then run at real pace.",
+        "YYYY-MM-DDTHH:MM:SS");
+    const QCommandLineOption quitAfterOption(
+        "quit-after", "Quit after this many seconds, as SIGTERM does.", "SECONDS");
+    const QCommandLineOption listDevicesOption("list-devices",
+                                               "List the audio devices and their sources.");
+    parser.addOptions({headlessOption, audioOption, virtualInputOption, settingsOption, setOption,
+                       clockOption, quitAfterOption, listDevicesOption});
+    parser.process(*app);
+
+    // Options whose parts arrive with the audio layer and the recording engine.
+    if (parser.isSet(listDevicesOption))
+        return fail("--list-devices is not available in this build yet.");
+    const QString backend = parser.value(audioOption);
+    if (backend != "portaudio" && backend != "virtual")
+        return fail(
+            QStringLiteral("unknown audio backend \"%1\" (portaudio or virtual).").arg(backend));
+    if (backend == "virtual" || parser.isSet(virtualInputOption))
+        return fail("the virtual audio backend is not available in this build yet.");
+
+    if (parser.isSet(clockOption)) {
+        const QDateTime start = QDateTime::fromString(parser.value(clockOption), Qt::ISODate);
+        if (!start.isValid())
+            return fail(QStringLiteral("--clock-start \"%1\" is not YYYY-MM-DDTHH:MM:SS.")
+                            .arg(parser.value(clockOption)));
+        ZuClock::startAt(start);
+    }
+    double quitAfter = -1.0;
+    if (parser.isSet(quitAfterOption)) {
+        bool ok = false;
+        quitAfter = parser.value(quitAfterOption).toDouble(&ok);
+        if (!ok || quitAfter < 0)
+            return fail(QStringLiteral("--quit-after \"%1\" is not a number of seconds.")
+                            .arg(parser.value(quitAfterOption)));
+    }
+
+    ZuSettings& store = ZuSettings::standard();
+    if (parser.isSet(settingsOption))
+        store.setFilePath(QFileInfo(parser.value(settingsOption)).absoluteFilePath());
+    if (!store.isWritable())
+        ZuConsole::line(QStringLiteral("Nightwarden: the settings file %1 cannot be written; "
+                                       "changes will not be kept.")
+                            .arg(store.filePath()));
+
+    // Two recorders on one settings file would share one record folder. (The
+    // settings store locks "FILE.lock" itself while it writes.)
+    QDir().mkpath(QFileInfo(store.filePath()).absolutePath());
+    QLockFile instanceLock(store.filePath() + ".running");
+    instanceLock.setStaleLockTime(0);
+    if (!instanceLock.tryLock(0)) {
+        qint64 pid = 0;
+        QString host, name;
+        instanceLock.getLockInfo(&pid, &host, &name);
+        return fail(QStringLiteral("another Nightwarden (process %1) is already running with the "
+                                   "settings file %2.")
+                        .arg(pid)
+                        .arg(store.filePath()));
+    }
+
+    ZuSettingsTable::registerAll();
+    for (const QString& assignment : parser.values(setOption)) {
+        const int equals = assignment.indexOf('=');
+        if (equals <= 0)
+            return fail(QStringLiteral("--set \"%1\" is not KEY=VALUE.").arg(assignment));
+        QString message;
+        if (!ZuSettingsTable::storeText(assignment.left(equals), assignment.mid(equals + 1),
+                                        &message))
+            return fail(message + ".");
+    }
+    store.synchronize();
+
+    ZuControler controler;
+    ZuApplicationRunner runner(&controler);
+    controler.setApplication(&runner);
+    std::unique_ptr<ZuMainWindow> window;
+    if (!headless) {
+        QApplication::setQuitOnLastWindowClosed(false);
+        auto answerer = std::make_shared<ZuQtAnswerer>();
+        ZuAlerts::setAnswerer(answerer);
+        ZuPanels::setAnswerer(answerer);
+        window = std::make_unique<ZuMainWindow>(&controler, [&runner] { runner.terminate(); });
+        controler.setWindow(window.get());
+        runner.setWindow(window.get());
+        answerer->setParent(window.get());
+    }
+    runner.watchSignals();
+    if (quitAfter >= 0)
+        runner.quitAfter(quitAfter);
+
+    controler.awakeFromNib();
+    const QStringList ignored = store.ignoredKeys();
+    if (!ignored.isEmpty())
+        ZuConsole::line(QStringLiteral("Nightwarden: started with the defaults of %1.")
+                            .arg(ignored.join(", ")));
+    controler.applicationDidFinishLaunching();
+    if (headless)
+        ZuConsole::line(QStringLiteral("Nightwarden %1 on duty without a window; settings in %2.")
+                            .arg(QStringLiteral(NW_VERSION), store.filePath()));
+    return QCoreApplication::exec();
 }

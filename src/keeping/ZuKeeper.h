@@ -22,6 +22,8 @@ public:
     // keeping is off.
     void compressDataFile(const QString& path);
     bool isCompressing() const { return compressing.load(); }
+    // The compression worker holds this on while it runs.
+    void setCompressing(bool value) { compressing.store(value); }
     // Bytes in the keep folder, subfolders included.
     double totalDataSize() const;
 

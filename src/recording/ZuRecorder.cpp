@@ -156,6 +156,15 @@ void ZuRecorder::actReserveButton(ZuControl& sender) {
     recordButton.setEnabled(sender.state() == 0);
 }
 
+void ZuRecorder::emerRecordStop() {
+    emergency = true;
+    recordButton.setState(0);
+    actRecordButton(recordButton);
+    reserveButton.setState(0);
+    actReserveButton(reserveButton);
+    emergency = false;
+}
+
 void ZuRecorder::recordON() {
     armed = true;
 }

@@ -34,6 +34,8 @@ public:
     void actReserveButton(ZuControl& sender);
     void recordON();
     void recordOFF();
+    // Switches recording and reservations off without the administrator check.
+    void emerRecordStop();
 
     // The recording rate: the record device's rate times a quarter, a half or
     // the whole for the rate number.

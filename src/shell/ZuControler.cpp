@@ -212,13 +212,13 @@ void ZuControler::tabViewDidSelectTabViewItem(int index) {
 
 void ZuControler::applicationDidBecomeActive() {}
 
-ZuTerminateReply ZuControler::applicationShouldTerminate() {
+ZuTerminateReply ZuControler::applicationShouldTerminate(bool checkAdministrator) {
     if (recorderComponent->recordButton.state() != 0 ||
         recorderComponent->reserveButton.state() != 0) {
         ZuAlerts::run({"UnableExit", "StopRecording", "Understand"});
         return ZuTerminateReply::Cancel;
     }
-    if (administratorRefuses())
+    if (checkAdministrator && administratorRefuses())
         return ZuTerminateReply::Cancel;
     if (!keeperComponent->isCompressing())
         return ZuTerminateReply::Now;

@@ -62,7 +62,8 @@ public:
 
     void applicationDidFinishLaunching();
     void applicationDidBecomeActive();
-    ZuTerminateReply applicationShouldTerminate();
+    // A quit asked by a signal has no administrator to ask.
+    ZuTerminateReply applicationShouldTerminate(bool checkAdministrator = true);
     void applicationWillTerminate();
     void dataKeepCompletedHandler();
 

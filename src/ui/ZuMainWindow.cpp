@@ -1,0 +1,156 @@
+#include "ui/ZuMainWindow.h"
+
+#include "platform/ZuLocalized.h"
+#include "recording/ZuRecorder.h"
+#include "shell/ZuControler.h"
+#include "ui/ZuControlBinding.h"
+#include "ui/ZuLedMeterWidget.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QToolButton* switchButton(const QString& title, ZuControl* control) {
+    auto* button = new QToolButton;
+    button->setCheckable(true);
+    button->setText(title);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ZuControlBinding::bind(button, control);
+    return button;
+}
+
+QLabel* display(ZuControl* control, const QString& objectName) {
+    auto* label = new QLabel;
+    label->setObjectName(objectName);
+    ZuControlBinding::bind(label, control);
+    return label;
+}
+
+} // namespace
+
+ZuMainWindow::ZuMainWindow(ZuControler* owner, std::function<void()> quitRequest, QWidget* parent)
+    : QWidget(parent), controler(owner), quit(std::move(quitRequest)) {
+    setWindowTitle(QStringLiteral("Nightwarden"));
+    tabView = new QTabWidget(this);
+    tabView->addTab(makeRecorderTab(), ZuLocalized::text("RecorderTab"));
+    tabView->addTab(makeTableTab({"LockFlag", "RecordDate", "StartTime", "EndTime", "RecordTime",
+                                  "FileSize", "Remark"}),
+                    ZuLocalized::text("PlayerTab"));
+    tabView->addTab(makeTableTab({"EnabledReserve", "ReserveName", "ReserveMonth", "ReserveDay",
+                                  "ReserveWeek", "StartTime", "StopTime", "SampleRate",
+                                  "ChannelsNumber", "SourceDevice", "RecordMode"}),
+                    ZuLocalized::text("ReserveTab"));
+    tabView->addTab(makeTableTab({"RecordDate", "StartTime", "EndTime", "RecordTime", "FileSize"}),
+                    ZuLocalized::text("KeepTab"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(tabView);
+    connect(tabView, &QTabWidget::currentChanged, this,
+            [this](int index) { controler->tabViewDidSelectTabViewItem(index); });
+}
+
+QWidget* ZuMainWindow::makeRecorderTab() {
+    ZuRecorder* recorder = controler->recorder();
+    auto* page = new QWidget;
+    auto* grid = new QGridLayout(page);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(3);
+
+    meter = new ZuLedMeterWidget;
+    auto* slider = new QSlider(Qt::Vertical);
+    slider->setObjectName("levelSlider");
+    slider->setFixedHeight(meter->height());
+    ZuControlBinding::bind(slider, &recorder->levelSlider);
+    auto* meterBox = new QHBoxLayout;
+    meterBox->addWidget(meter);
+    meterBox->addWidget(slider);
+    grid->addLayout(meterBox, 0, 0, 6, 1, Qt::AlignTop);
+
+    auto* recordButton = switchButton(ZuLocalized::text("RecordButton"), &recorder->recordButton);
+    recordButton->setObjectName("recordButton");
+    recordButton->setIconSize(QSize(32, 32));
+    grid->addWidget(recordButton, 0, 1, 2, 1);
+    grid->addWidget(switchButton(ZuLocalized::text("MonitorButton"), &recorder->monitorButton), 0,
+                    2);
+    grid->addWidget(switchButton(ZuLocalized::text("HourButton"), &recorder->hourButton), 1, 2);
+    grid->addWidget(switchButton(ZuLocalized::text("MarkerButton"), &recorder->markerButton), 2, 2);
+    grid->addWidget(switchButton(ZuLocalized::text("ReserveButton"), &recorder->reserveButton), 2,
+                    1);
+
+    grid->addWidget(display(&recorder->modeText, "modeText"), 3, 1);
+    auto* condition = display(&recorder->conditionText, "conditionText");
+    QFont bold = condition->font();
+    bold.setBold(true);
+    condition->setFont(bold);
+    grid->addWidget(condition, 3, 2);
+    grid->addWidget(display(&recorder->channelsText, "channelsText"), 4, 1);
+    grid->addWidget(display(&recorder->samplingText, "samplingText"), 4, 2);
+    grid->addWidget(display(&recorder->recordTimeInfoText, "recordTimeInfoText"), 5, 1);
+    grid->addWidget(display(&recorder->recordTimeText, "recordTimeText"), 5, 2);
+    grid->addWidget(display(&recorder->reserveNameText, "reserveNameText"), 6, 1);
+    grid->addWidget(display(&recorder->reserveTimeText, "reserveTimeText"), 6, 2);
+
+    auto* bottom = new QHBoxLayout;
+    auto* authorization = new QCheckBox(ZuLocalized::text("AuthorizationRequired"));
+    authorization->setObjectName("authorizationButton");
+    ZuControlBinding::bind(authorization, &controler->authorizationButton);
+    bottom->addWidget(authorization);
+    bottom->addStretch();
+    auto* version = new QPushButton(QStringLiteral("?"));
+    version->setFixedWidth(28);
+    ZuControlBinding::bind(version, &controler->versionButton);
+    auto* copyright = new QPushButton(QStringLiteral("©"));
+    copyright->setFixedWidth(28);
+    ZuControlBinding::bind(copyright, &controler->copyrightButton);
+    bottom->addWidget(version);
+    bottom->addWidget(copyright);
+    grid->addLayout(bottom, 7, 0, 1, 3);
+    grid->setRowStretch(6, 1);
+    return page;
+}
+
+QWidget* ZuMainWindow::makeTableTab(const QStringList& columnKeys) {
+    auto* table = new QTableWidget(0, static_cast<int>(columnKeys.size()));
+    QStringList headers;
+    for (const QString& key : columnKeys)
+        headers << ZuLocalized::text(key);
+    table->setHorizontalHeaderLabels(headers);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->verticalHeader()->hide();
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    return table;
+}
+
+void ZuMainWindow::setFrame(const QRect& frame, bool) {
+    setGeometry(frame);
+}
+
+void ZuMainWindow::selectTab(int index) {
+    const QSignalBlocker block(tabView);
+    tabView->setCurrentIndex(index);
+}
+
+int ZuMainWindow::selectedTab() const {
+    return tabView->currentIndex();
+}
+
+void ZuMainWindow::closeEvent(QCloseEvent* event) {
+    // The controller's quit rules decide; an accepted quit ends the program.
+    event->ignore();
+    if (quit)
+        quit();
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// Runs the nightwarden program of this build with a home folder of the test's
+// own, so that nothing touches the user's files.
+class NightwardenProcess {
+public:
+    explicit NightwardenProcess(const QString& home);
+
+    void start(const QStringList& arguments);
+    // Waits until the program has written a line containing text to standard error.
+    bool waitForOutput(const QString& text, int timeoutMs = 10000);
+    bool waitForFinished(int timeoutMs = 20000);
+    int exitCode() const { return process.exitCode(); }
+    QProcess::ExitStatus exitStatus() const { return process.exitStatus(); }
+    QString output();
+    qint64 pid() const { return process.processId(); }
+
+    static QString program();
+
+private:
+    QProcess process;
+    QString captured;
+};

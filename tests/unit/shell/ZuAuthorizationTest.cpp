@@ -1,0 +1,86 @@
+#include "shell/ZuAuthorization.h"
+#include "support/NwTestSupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Stands in for pkexec: keeps what it was given, runs the helper with that
+// input as pkexec would after a granted check, or answers as a refusal does.
+class AuthorizationTest : public testing::Test {
+protected:
+    void SetUp() override {
+        launcher = nwTestDir() + "/fake-pkexec";
+        QFile script(launcher);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\n"
+                     "dir=$(dirname \"$0\")\n"
+                     "echo \"$@\" > \"$dir/args\"\n"
+                     "cat > \"$dir/stdin\"\n"
+                     "status=$(cat \"$dir/status\" 2>/dev/null || echo run)\n"
+                     "[ \"$status\" = run ] || exit \"$status\"\n"
+                     "exec \"$@\" < \"$dir/stdin\"\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        ZuAuthorizationSetup::setLauncher({launcher});
+    }
+    void TearDown() override { ZuAuthorizationSetup::setLauncher({"pkexec"}); }
+
+    void answerWith(int status) {
+        QFile file(nwTestDir() + "/status");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::number(status));
+    }
+    QByteArray sent() const {
+        QFile file(nwTestDir() + "/stdin");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QString launcher;
+};
+
+} // namespace
+
+TEST_F(AuthorizationTest, AGrantedRightHandsTheCommandRecordToTheHelper) {
+    EXPECT_EQ(ZuAuthorization(), 0);
+    const QByteArray record = sent();
+    ASSERT_EQ(record.size(), 32 + 4 + 1024);
+    int32_t code = 0;
+    std::memcpy(&code, record.constData() + 32, sizeof code);
+    EXPECT_EQ(code, 1);
+    EXPECT_STREQ(record.constData() + 36, "/tmp");
+    QFile args(nwTestDir() + "/args");
+    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(args.readAll().trimmed().endsWith("/nightwarden-authtool"));
+}
+
+TEST_F(AuthorizationTest, ADismissedOrRefusedCheckAnswersMinusOne) {
+    answerWith(126);
+    EXPECT_EQ(ZuAuthorization(), -1);
+    answerWith(127);
+    EXPECT_EQ(ZuAuthorization(), -1);
+}
+
+TEST_F(AuthorizationTest, TheHelpersOwnFailureStillMeansTheRightWasGranted) {
+    answerWith(1);
+    EXPECT_EQ(ZuAuthorization(), 0);
+}
+
+TEST_F(AuthorizationTest, NoWayToAskMeansRefused) {
+    ZuAuthorizationSetup::setLauncher({nwTestDir() + "/no-such-pkexec"});
+    EXPECT_EQ(ZuAuthorization(), -1);
+}
+
+TEST_F(AuthorizationTest, TheHelperRejectsAMalformedRecord) {
+    const QString tool = QStringLiteral(NW_BINARY_DIR "/src/app/nightwarden-authtool");
+    QProcess process;
+    process.start(tool, {});
+    ASSERT_TRUE(process.waitForStarted());
+    process.write(QByteArray(40, 'x'));
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished());
+    EXPECT_EQ(process.exitCode(), 2);
+}
