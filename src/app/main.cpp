@@ -1,10 +1,14 @@
 // nightwarden: the recorder, in its window or headless.
 #include "app/ZuApplicationRunner.h"
+#include "audio/AuDeviceListing.h"
 #include "platform/ZuAlerts.h"
 #include "platform/ZuClock.h"
 #include "platform/ZuConsole.h"
 #include "platform/ZuPanels.h"
 #include "platform/ZuSettings.h"
+#include "platform/hal/AuHardware.h"
+#include "platform/hal/virtual/AuVirtualHardware.h"
+#include "platform/hal/virtual/AuVirtualInput.h"
 #include "shell/ZuControler.h"
 #include "shell/ZuSettingsTable.h"
 #include "ui/ZuMainWindow.h"
@@ -17,6 +21,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QTextStream>
 #include <cstdio>
 #include <memory>
 
@@ -86,15 +91,27 @@ int main(int argc, char** argv) {
                        clockOption, quitAfterOption, listDevicesOption});
     parser.process(*app);
 
-    // Options whose parts arrive with the audio layer and the recording engine.
-    if (parser.isSet(listDevicesOption))
-        return fail("--list-devices is not available in this build yet.");
     const QString backend = parser.value(audioOption);
-    if (backend != "portaudio" && backend != "virtual")
+    if (backend == "virtual") {
+        QString error;
+        const auto input = AuVirtualInput::parse(
+            parser.isSet(virtualInputOption) ? parser.value(virtualInputOption) : "silence",
+            &error);
+        if (!input)
+            return fail(QStringLiteral("--virtual-input: %1").arg(error));
+        AuHardware::install(
+            std::make_unique<AuVirtualHardware>(AuVirtualHardware::defaultDevices(*input)));
+    } else if (backend != "portaudio") {
         return fail(
             QStringLiteral("unknown audio backend \"%1\" (portaudio or virtual).").arg(backend));
-    if (backend == "virtual" || parser.isSet(virtualInputOption))
-        return fail("the virtual audio backend is not available in this build yet.");
+    } else if (parser.isSet(virtualInputOption)) {
+        return fail("--virtual-input needs --audio virtual.");
+    }
+    if (parser.isSet(listDevicesOption)) {
+        QTextStream out(stdout);
+        auWriteDeviceListing(out);
+        return 0;
+    }
 
     if (parser.isSet(clockOption)) {
         const QDateTime start = QDateTime::fromString(parser.value(clockOption), Qt::ISODate);

@@ -97,6 +97,8 @@ TEST_F(HeadlessRunTest, CommandLineMistakesEndWithStatusTwoAndAClearMessage) {
         {{"--clock-start", "yesterday"}, "is not YYYY-MM-DDTHH:MM:SS"},
         {{"--quit-after", "soon"}, "is not a number of seconds"},
         {{"--audio", "jack"}, "unknown audio backend"},
+        {{"--audio", "virtual", "--virtual-input", "tone:loud"}, "--virtual-input"},
+        {{"--virtual-input", "silence"}, "needs --audio virtual"},
     };
     for (const auto& c : cases) {
         NightwardenProcess run(nwTestDir());
@@ -113,6 +115,15 @@ TEST_F(HeadlessRunTest, AnUnwritableSettingsLocationIsReportedWithItsPath) {
     run.start({"--headless", "--settings", "/proc/nightwarden/x.conf", "--quit-after", "0"});
     ASSERT_TRUE(run.waitForFinished());
     EXPECT_TRUE(run.output().contains("/proc/nightwarden/x.conf")) << run.output().toStdString();
+}
+
+TEST_F(HeadlessRunTest, TheDeviceListShowsTheVirtualDevice) {
+    NightwardenProcess run(nwTestDir());
+    run.start({"--audio", "virtual", "--virtual-input", "tone:440:0.5", "--list-devices"});
+    ASSERT_TRUE(run.waitForFinished());
+    EXPECT_EQ(run.exitCode(), 0);
+    EXPECT_TRUE(run.output().contains("UID: nightwarden-virtual-0")) << run.output().toStdString();
+    EXPECT_TRUE(run.output().contains("Channels: 2 in, 2 out"));
 }
 
 TEST_F(HeadlessRunTest, VersionAndHelpNeedNoSettings) {
