@@ -53,6 +53,8 @@ int main(int argc, char** argv) {
     qputenv("HOME", homeDir->path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (homeDir->path() + "/.config").toLocal8Bit());
     qputenv("XDG_DATA_HOME", (homeDir->path() + "/.local/share").toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", homeDir->path().toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     NwApplication app(argc, argv);
