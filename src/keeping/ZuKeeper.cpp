@@ -3,9 +3,9 @@
 #include "platform/ZuLogEvent.h"
 #include "platform/ZuPaths.h"
 #include "platform/ZuSettings.h"
+#include "recording/ZuMechanic.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <mutex>
@@ -64,14 +64,7 @@ void ZuKeeper::compressDataFile(const QString& path) {
 }
 
 double ZuKeeper::totalDataSize() const {
-    double total = 0.0;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        total += static_cast<double>(it.fileInfo().size());
-    }
-    return total;
+    return ZuMechanic::folderSizeWithPath(folder);
 }
 
 void ZuKeeper::setKeepOperation(bool value) {

@@ -1,6 +1,8 @@
 #include "playback/ZuPlayer.h"
 
 #include "platform/ZuSettings.h"
+#include "recording/ZuMechanic.h"
+#include "shell/ZuControler.h"
 
 #include <mutex>
 
@@ -46,4 +48,9 @@ void ZuPlayer::saveUserDefaults() {
     store().setBool(controlButton.state() != 0, "ControlerButtonState");
     store().setBool(workButton.state() != 0, "WorkButtonState");
     store().synchronize();
+}
+
+void ZuPlayer::initDataSource() {
+    if (controler && controler->mechanic())
+        playList.initWithDirPath(controler->mechanic()->recordFolder());
 }

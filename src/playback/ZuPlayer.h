@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ZuControl.h"
+#include "playback/ZuPlayList.h"
 
 #include <cstdint>
 
@@ -19,6 +20,12 @@ public:
     void mainTabSelected() {}
     void mainTabUnselected() {}
 
+    // The list of recordings the player's table shows.
+    ZuPlayList* dataSource() { return &playList; }
+    // Reads the list afresh from the record folder.
+    void initDataSource();
+    void renewListAndControl() { initDataSource(); }
+
     int32_t stepFast() const { return step; }
     void setStepFast(int32_t value) { step = value; }
     bool verifyDelete() const { return verify; }
@@ -34,6 +41,7 @@ public:
 
 private:
     ZuControler* controler = nullptr;
+    ZuPlayList playList;
     int32_t step = 10;
     bool verify = true;
     bool endless = true;

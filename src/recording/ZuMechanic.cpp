@@ -106,6 +106,8 @@ void ZuMechanic::setDirPath(const QString& path) {
     folder = used;
     store().setString(folder, "DirectoryPath");
     store().synchronize();
+    if (controler && controler->player())
+        controler->player()->renewListAndControl();
 }
 
 void ZuMechanic::setAdviceOperation(bool on) {
@@ -408,6 +410,10 @@ bool ZuMechanic::deleteOlderFile() {
 }
 
 double ZuMechanic::recordTotalTime() {
+    if (controler && controler->player()) {
+        controler->player()->initDataSource();
+        return controler->player()->dataSource()->totalTimeExceptLocked();
+    }
     ZuPlayList list;
     return list.initWithDirPath(folder).totalTimeExceptLocked();
 }
