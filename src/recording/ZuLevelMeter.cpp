@@ -2,7 +2,16 @@
 
 #include "platform/ZuSettings.h"
 
+#include <algorithm>
+#include <cmath>
 #include <mutex>
+
+namespace {
+const QString greenOn = QStringLiteral("LevelGreenOn.tif");
+const QString greenOff = QStringLiteral("LevelGreenOff.tif");
+const QString redOn = QStringLiteral("LevelRedOn.tif");
+const QString redOff = QStringLiteral("LevelRedOff.tif");
+} // namespace
 
 void ZuLevelMeter::initialize() {
     static std::once_flag once;
@@ -17,9 +26,86 @@ ZuLevelMeter::ZuLevelMeter() {
 
 void ZuLevelMeter::awakeFromNib() {
     holdTime = ZuSettings::standard().floatForKey("PeekLevelHoldTime");
+    initLEDDisplay();
 }
 
 void ZuLevelMeter::saveUserDefaults() {
     ZuSettings::standard().setFloat(static_cast<float>(holdTime), "PeekLevelHoldTime");
     ZuSettings::standard().synchronize();
+}
+
+void ZuLevelMeter::showLed(int index, bool on) {
+    const bool red = index >= firstRedLed;
+    leds[static_cast<size_t>(index)].setImageName(red ? (on ? redOn : redOff)
+                                                      : (on ? greenOn : greenOff));
+}
+
+void ZuLevelMeter::initLEDDisplay() {
+    timer.invalidate();
+    lastNum = maxNum = maxCount = currentLevel = 0;
+    counter = 0;
+    for (int i = 0; i < ledCount; ++i)
+        showLed(i, false);
+    renewLEDDisplay();
+    timer.start(tickSeconds, true, [this] { execLevelMeter(); });
+}
+
+void ZuLevelMeter::renewLEDDisplay() {
+    for (ZuControl& led : leds)
+        emit led.changed();
+}
+
+void ZuLevelMeter::sampleInput(const float* samples, uint32_t count) {
+    int32_t cycle = counter.load(std::memory_order_relaxed) + 1;
+    if (cycle <= 7) {
+        counter.store(cycle, std::memory_order_relaxed);
+        return;
+    }
+    counter.store(0, std::memory_order_relaxed);
+    const uint32_t n = std::min(count, snapshotCapacity);
+    for (uint32_t i = 0; i < n; ++i)
+        buffer[i].store(samples[i], std::memory_order_relaxed);
+    frames.store(n, std::memory_order_release);
+}
+
+void ZuLevelMeter::execLevelMeter() {
+    // A one-shot re-armed at each tick, so a slow tick never piles up.
+    timer.start(tickSeconds, false, [this] { execLevelMeter(); });
+    levelAnalyzer();
+}
+
+void ZuLevelMeter::levelAnalyzer() {
+    float m = 0.0f;
+    const uint32_t n = frames.load(std::memory_order_acquire);
+    for (uint32_t i = 0; i < n / 8; ++i) {
+        const float x = buffer[8 * i].load(std::memory_order_relaxed);
+        if (x >= 0.0f && x > m)
+            m = x;
+    }
+    currentLevel = static_cast<int32_t>(10.0 * std::log10(100.0 * m + 1.0));
+    dispLevel(currentLevel);
+}
+
+void ZuLevelMeter::dispLevel(int32_t level) {
+    const int32_t t = std::min(level, ledCount);
+    if (t > lastNum) {
+        ++lastNum;
+        showLed(lastNum - 1, true);
+    } else if (t < lastNum) {
+        showLed(lastNum - 1, false);
+        --lastNum;
+    }
+    const auto holdTicks = static_cast<int32_t>(holdTime / tickSeconds);
+    if (lastNum > maxNum) {
+        maxNum = lastNum;
+        maxCount = holdTicks;
+    } else if (--maxCount <= 0) {
+        if (maxNum > 0)
+            showLed(maxNum - 1, false);
+        maxNum = lastNum;
+        if (t > 0)
+            maxCount = holdTicks;
+    }
+    if (maxNum > 0)
+        showLed(maxNum - 1, true);
 }

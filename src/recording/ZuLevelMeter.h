@@ -1,10 +1,25 @@
 #pragma once
 
+#include "platform/ZuControl.h"
+#include "platform/ZuTimer.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
 class ZuControler;
 
-// The LED level meter of the recorder tab.
+// The LED level meter of the recorder tab, and the recorder's clock for level
+// decisions: every 0.05 second it turns the latest input snapshot into a level
+// on a 0 to 20 scale and hands over to the recorder's level tick.
 class ZuLevelMeter {
 public:
+    static constexpr int ledCount = 20;
+    // LEDs from this index up are red.
+    static constexpr int firstRedLed = 17;
+    static constexpr uint32_t snapshotCapacity = 1024;
+    static constexpr double tickSeconds = 0.05;
+
     static void initialize();
 
     ZuLevelMeter();
@@ -13,10 +28,42 @@ public:
     void awakeFromNib();
     void saveUserDefaults();
 
+    // Clears the column and restarts the 0.05-second tick.
+    void initLEDDisplay();
+    // Redraws every LED without changing the state.
+    void renewLEDDisplay();
+
+    // Audio thread, once per IO cycle: one cycle in eight keeps a snapshot of
+    // the input's first buffer (interleaved floats).
+    void sampleInput(const float* samples, uint32_t count);
+
+    // The tick: re-arms the timer, then levelAnalyzer.
+    void execLevelMeter();
+    void levelAnalyzer();
+    void dispLevel(int32_t level);
+
+    int32_t level() const { return currentLevel; }
     double peekHoldTime() const { return holdTime; }
     void setPeekHoldTime(double seconds) { holdTime = seconds; }
+    int32_t litLeds() const { return lastNum; }
+    int32_t peakLed() const { return maxNum; }
+
+    // The LED views, index 0 at the bottom; each shows one image by name.
+    std::array<ZuControl, ledCount> leds;
 
 private:
+    void showLed(int index, bool on);
+
     ZuControler* controler = nullptr;
+    ZuTimer timer;
+    std::atomic<int32_t> counter{0};
+    // Written by the audio thread, read by the tick: a tick may see a partly
+    // replaced snapshot, which only disturbs one displayed value.
+    std::array<std::atomic<float>, snapshotCapacity> buffer{};
+    std::atomic<uint32_t> frames{0};
+    int32_t lastNum = 0;
+    int32_t maxNum = 0;
+    int32_t maxCount = 0;
+    int32_t currentLevel = 0;
     double holdTime = 1.0;
 };

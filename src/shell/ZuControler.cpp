@@ -197,6 +197,7 @@ void ZuControler::tabViewDidSelectTabViewItem(int index) {
     switch (index) {
     case 0:
         recorderComponent->mainTabSelected();
+        meterComponent->renewLEDDisplay();
         break;
     case 1:
         playerComponent->mainTabSelected();
@@ -210,7 +211,10 @@ void ZuControler::tabViewDidSelectTabViewItem(int index) {
     }
 }
 
-void ZuControler::applicationDidBecomeActive() {}
+void ZuControler::applicationDidBecomeActive() {
+    if (!mainWindow || mainWindow->selectedTab() == 0)
+        meterComponent->renewLEDDisplay();
+}
 
 ZuTerminateReply ZuControler::applicationShouldTerminate(bool checkAdministrator) {
     if (recorderComponent->recordButton.state() != 0 ||

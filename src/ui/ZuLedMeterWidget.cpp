@@ -1,6 +1,7 @@
 #include "ui/ZuLedMeterWidget.h"
 
 #include "platform/ZuImages.h"
+#include "recording/ZuLevelMeter.h"
 
 #include <QPainter>
 
@@ -10,30 +11,22 @@ constexpr int ledHeight = 6;
 constexpr int ledGap = 2;
 } // namespace
 
-ZuLedMeterWidget::ZuLedMeterWidget(QWidget* parent) : QWidget(parent) {
+ZuLedMeterWidget::ZuLedMeterWidget(ZuLevelMeter* levelMeter, QWidget* parent)
+    : QWidget(parent), meter(levelMeter) {
     setFixedSize(sizeHint());
+    for (ZuControl& led : meter->leds)
+        connect(&led, &ZuControl::changed, this, qOverload<>(&QWidget::update));
 }
 
 QSize ZuLedMeterWidget::sizeHint() const {
-    return {ledWidth, ledCount * (ledHeight + ledGap) - ledGap};
-}
-
-void ZuLedMeterWidget::setLevel(int level, int peak) {
-    if (lit == level && peakLed == peak)
-        return;
-    lit = level;
-    peakLed = peak;
-    update();
+    return {ledWidth, ZuLevelMeter::ledCount * (ledHeight + ledGap) - ledGap};
 }
 
 void ZuLedMeterWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    for (int i = 0; i < ledCount; ++i) {
-        const bool on = i < lit || i == peakLed;
-        const bool red = i >= redFrom;
-        const char* name = red ? (on ? "LevelRedOn.tif" : "LevelRedOff.tif")
-                               : (on ? "LevelGreenOn.tif" : "LevelGreenOff.tif");
+    for (int i = 0; i < ZuLevelMeter::ledCount; ++i) {
         const int y = height() - (i + 1) * (ledHeight + ledGap) + ledGap;
+        const QString name = meter->leds[static_cast<size_t>(i)].imageName();
         painter.drawImage(QRect(0, y, ledWidth, ledHeight), ZuImages::image(name));
     }
 }

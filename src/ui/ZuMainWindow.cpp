@@ -69,7 +69,7 @@ QWidget* ZuMainWindow::makeRecorderTab() {
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(3);
 
-    meter = new ZuLedMeterWidget;
+    meter = new ZuLedMeterWidget(controler->meter());
     auto* slider = new QSlider(Qt::Vertical);
     slider->setObjectName("levelSlider");
     slider->setFixedHeight(meter->height());
