@@ -1,0 +1,60 @@
+#include "logbook/ZuLogBookFile.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+ZuLogBookFile::~ZuLogBookFile() {
+    close();
+}
+
+bool ZuLogBookFile::openLocked(const QString& path, int flags) {
+    if (fd >= 0)
+        ::close(fd);
+    fd = ::open(QFile::encodeName(path).constData(), flags | O_WRONLY | O_APPEND | O_CLOEXEC, 0644);
+    return fd >= 0;
+}
+
+bool ZuLogBookFile::openForUpdate(const QString& path) {
+    std::lock_guard lock(mutex);
+    return openLocked(path, 0);
+}
+
+bool ZuLogBookFile::create(const QString& path) {
+    std::lock_guard lock(mutex);
+    ::unlink(QFile::encodeName(path).constData());
+    return openLocked(path, O_CREAT | O_TRUNC);
+}
+
+bool ZuLogBookFile::isOpen() const {
+    std::lock_guard lock(mutex);
+    return fd >= 0;
+}
+
+bool ZuLogBookFile::append(const QByteArray& block) {
+    std::lock_guard lock(mutex);
+    if (fd < 0)
+        return false;
+    // One write in practice; the loop only finishes a write cut short by a
+    // signal or a full disk, still under the lock.
+    const char* data = block.constData();
+    qsizetype left = block.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        data += n;
+        left -= n;
+    }
+    return true;
+}
+
+void ZuLogBookFile::close() {
+    std::lock_guard lock(mutex);
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <mutex>
+
+// The open log book file. Every append goes to the end of the file (O_APPEND)
+// as one write, under a lock shared with opening and closing, so blocks
+// appended from several threads never interleave.
+class ZuLogBookFile {
+public:
+    ZuLogBookFile() = default;
+    ~ZuLogBookFile();
+    ZuLogBookFile(const ZuLogBookFile&) = delete;
+    ZuLogBookFile& operator=(const ZuLogBookFile&) = delete;
+
+    // Opens an existing file to add to it; false when it is missing or does
+    // not open for writing.
+    bool openForUpdate(const QString& path);
+    // Removes the file if present and creates it empty.
+    bool create(const QString& path);
+    bool isOpen() const;
+    // Appends the block whole; false while no file is open.
+    bool append(const QByteArray& block);
+    void close();
+
+private:
+    bool openLocked(const QString& path, int flags);
+
+    mutable std::mutex mutex;
+    int fd = -1;
+};
