@@ -177,6 +177,11 @@ int main(int argc, char** argv) {
         controler.setWindow(window.get());
         runner.setWindow(window.get());
         answerer->setParent(window.get());
+        QObject::connect(qApp, &QGuiApplication::applicationStateChanged, &runner,
+                         [&controler](Qt::ApplicationState state) {
+                             if (state == Qt::ApplicationActive)
+                                 controler.applicationDidBecomeActive();
+                         });
     }
     runner.watchSignals();
     if (quitAfter >= 0)
