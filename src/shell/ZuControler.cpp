@@ -1,6 +1,9 @@
 #include "shell/ZuControler.h"
 
 #include "audio/ZuDevice.h"
+#include "audio/ZuLevelDeviceClient.h"
+#include "audio/ZuPlayDeviceClient.h"
+#include "audio/ZuRecordDeviceClient.h"
 #include "keeping/ZuKeeper.h"
 #include "logbook/ZuDutyLog.h"
 #include "platform/ZuAlerts.h"
@@ -23,6 +26,7 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <mutex>
+#include <type_traits>
 
 namespace {
 ZuSettings& store() {
@@ -30,6 +34,13 @@ ZuSettings& store() {
 }
 const QString frameName = QStringLiteral("MainWindow");
 const QString dataKeepComplete = QStringLiteral("DataKeepCompleteNotification");
+// The component as the device manager's client, once it implements that side.
+template <typename Client, typename Component> Client* deviceClient(Component* component) {
+    if constexpr (std::is_convertible_v<Component*, Client*>)
+        return component;
+    else
+        return nullptr;
+}
 } // namespace
 
 void ZuControler::initialize() {
@@ -59,6 +70,9 @@ ZuControler::ZuControler()
     meterComponent->setControler(this);
     dutylogComponent->setControler(this);
     keeperComponent->setControler(this);
+    devicerComponent->setClients(deviceClient<ZuRecordDeviceClient>(recorderComponent.get()),
+                                 deviceClient<ZuLevelDeviceClient>(meterComponent.get()),
+                                 deviceClient<ZuPlayDeviceClient>(playerComponent.get()));
     authorizationButton.setAction([this](ZuControl& sender) { actAuthorization(sender); });
     versionButton.setAction([this](ZuControl& sender) { actVersionButton(sender); });
     copyrightButton.setAction([this](ZuControl& sender) { actCopyrightButton(sender); });

@@ -5,6 +5,7 @@
 #include "platform/ZuNotificationCenter.h"
 #include "platform/ZuScriptedAnswerer.h"
 #include "platform/ZuSettings.h"
+#include "platform/hal/virtual/AuVirtualHardware.h"
 #include "recording/ZuMechanic.h"
 #include "recording/ZuRecorder.h"
 #include "schedule/ZuReserver.h"
@@ -36,6 +37,9 @@ public:
 class ControlerTest : public testing::Test {
 protected:
     void SetUp() override {
+        // One duplex device, so that the device manager finds its sources.
+        AuHardware::install(std::make_unique<AuVirtualHardware>(
+            AuVirtualHardware::defaultDevices(), AuVirtualHardware::Pacing::Stepped));
         ZuSettings::standard().setString(nwTestDir() + "/records", "DirectoryPath");
         ZuSettings::standard().setString(nwTestDir() + "/kept", "KeepFileKeepFolder");
         answerer = std::make_shared<ZuScriptedAnswerer>();
@@ -49,6 +53,7 @@ protected:
     void TearDown() override {
         ZuNotificationCenter::defaultCenter().removeObserver(this);
         ZuAuthorizationSetup::setAnswer({});
+        AuHardware::install(nullptr);
     }
 
     // Wires and launches a controller with the settings stored so far.
