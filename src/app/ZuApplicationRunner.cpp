@@ -100,5 +100,7 @@ void ZuApplicationRunner::finish() {
         return;
     finished = true;
     controler->applicationWillTerminate();
-    QCoreApplication::exit(0);
+    // Queued, so that a quit decided before the event loop runs is not lost.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
