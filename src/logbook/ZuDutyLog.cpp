@@ -78,6 +78,7 @@ ZuDutyLogValues ZuDutyLog::currentValues() const {
     v.markerSwitch = recorder->markerSwitch();
     v.markerOption = recorder->markerOption();
     v.markerSound = recorder->markerSound();
+    v.inputSource = controler->devicer()->presentJapanRecordSourceName();
     const ZuMechanic* mechanic = controler->mechanic();
     v.recordFolder = mechanic->recordFolder();
     v.maxRecordTime = mechanic->maxRecordTime();

@@ -75,6 +75,7 @@ TEST_F(LogBookRunTest, ACleanQuitLeavesAClosedBookAndTheNextRunStartsANewOne) {
         << first.toStdString();
     EXPECT_TRUE(first.contains(" DUTY START\n"));
     EXPECT_TRUE(first.contains("\trecord folder\t= " + folder + "\n"));
+    EXPECT_TRUE(first.contains("\tinput device\t= Nightwarden Virtual Device\n"));
     EXPECT_TRUE(first.contains(" DUTY FINISH\n\tduty time\t= 00:00'0"));
     EXPECT_TRUE(first.endsWith("\"\n")) << "the finish is the last block";
     EXPECT_EQ(stored("TroubleTermination"), "false");

@@ -1,3 +1,4 @@
+#include "audio/ZuDevice.h"
 #include "logbook/ZuDutyLog.h"
 #include "platform/ZuLogEvent.h"
 #include "platform/ZuSettings.h"
@@ -32,6 +33,8 @@ TEST(DutyLogComponentsTest, TheBlocksPrintTheComponentsValues) {
     EXPECT_TRUE(ZuSettings::standard().boolForKey("TroubleTermination"));
     const QString start = readAll(path);
     EXPECT_TRUE(start.contains("\trecord folder\t= " + folder + "\n"));
+    EXPECT_TRUE(start.contains(
+        "\tinput device\t= " + controler.devicer()->presentJapanRecordSourceName() + "\n"));
     EXPECT_TRUE(start.contains(QStringLiteral("\tsample rate\t= %1Hz\n")
                                    .arg(static_cast<int64_t>(recorder->recordSampleRate()))));
 
