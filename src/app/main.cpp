@@ -1,6 +1,7 @@
 // nightwarden: the recorder, in its window or headless.
 #include "app/ZuApplicationRunner.h"
 #include "audio/AuDeviceListing.h"
+#include "audio/ZuDevice.h"
 #include "platform/ZuAlerts.h"
 #include "platform/ZuClock.h"
 #include "platform/ZuConsole.h"
@@ -188,6 +189,9 @@ int main(int argc, char** argv) {
         runner.quitAfter(quitAfter);
 
     controler.awakeFromNib();
+    // Without an input there is nothing to be on duty for; the alert has said so.
+    if (headless && controler.devicer()->awakeError())
+        return 1;
     const QStringList ignored = store.ignoredKeys();
     if (!ignored.isEmpty())
         ZuConsole::line(QStringLiteral("Nightwarden: started with the defaults of %1.")

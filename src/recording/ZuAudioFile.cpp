@@ -420,6 +420,15 @@ ZuAudioFile::Status ZuAudioFile::getProperty(uint32_t propertyID, uint32_t* ioDa
     return Status::BadProperty;
 }
 
+ZuAudioFile::Status ZuAudioFile::synchronize() {
+    if (fd < 0 || !sizesChanged)
+        return Status::NoError;
+    const Status status = updateSizes();
+    if (status == Status::NoError)
+        sizesChanged = false;
+    return status;
+}
+
 ZuAudioFile::Status ZuAudioFile::close() {
     if (fd < 0)
         return Status::NoError;

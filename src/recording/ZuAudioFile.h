@@ -60,6 +60,9 @@ public:
     // Byte offset in the file where the sound data begins.
     int64_t dataOffset() const { return dataStart; }
 
+    // Brings the size fields up to date after writes, so that the file is
+    // valid as it stands.
+    Status synchronize();
     // Brings the size fields up to date after writes, then closes. Further
     // calls answer NoError and do nothing.
     Status close();

@@ -444,7 +444,7 @@ double ZuMechanic::maxRecordOne() const {
     ZuRecorder* recorder = controler ? controler->recorder() : nullptr;
     if (!recorder)
         return 0.0;
-    return maxRecordOneFor(recorder->recordSampleRate(), recorder->channels(), maxRecord);
+    return maxRecordOneFor(recorder->sampleRate(), recorder->channels(), maxRecord);
 }
 
 double ZuMechanic::needFreeSpace() const {

@@ -1,10 +1,19 @@
 #include "recording/ZuRecorder.h"
 
 #include "audio/ZuDevice.h"
+#include "platform/ZuClock.h"
+#include "platform/ZuLocalized.h"
+#include "platform/ZuNotificationCenter.h"
 #include "platform/ZuSettings.h"
-#include "shell/ZuAuthorization.h"
+#include "platform/ZuTimer.h"
+#include "recording/ZuAudioFile.h"
+#include "recording/ZuMechanic.h"
+#include "recording/ZuQueBuffer.h"
+#include "recording/ZuSleepWatch.h"
 #include "shell/ZuControler.h"
 
+#include <algorithm>
+#include <cmath>
 #include <mutex>
 
 namespace {
@@ -44,7 +53,18 @@ ZuRecorder::ZuRecorder() {
     initialize();
     levelSlider.setRange(0, 20);
     recordButton.setAction([this](ZuControl& sender) { actRecordButton(sender); });
+    monitorButton.setAction([this](ZuControl& sender) { actMonitorButton(sender); });
+    levelSlider.setAction([this](ZuControl& sender) { actLevelSlider(sender); });
+    hourButton.setAction([this](ZuControl& sender) { actHourButton(sender); });
     reserveButton.setAction([this](ZuControl& sender) { actReserveButton(sender); });
+}
+
+ZuRecorder::~ZuRecorder() {
+    ZuNotificationCenter::defaultCenter().removeObserver(this);
+    writeThreadFlag.store(false, std::memory_order_release);
+    napWake.notify_all();
+    if (writer.joinable())
+        writer.join();
 }
 
 void ZuRecorder::setControler(ZuControler* owner) {
@@ -53,57 +73,82 @@ void ZuRecorder::setControler(ZuControler* owner) {
 }
 
 void ZuRecorder::awakeFromNib() {
-    armed = false;
+    recordStateValue = false;
+    conditionValue = 0;
+    recordStartDateValue = QDateTime();
+    recordStopDateValue = QDateTime();
+    totalRecordTimeValue = 0.0;
+    blinkCounter = 0;
+    dispTimer.reset();
     emergency = false;
-    mode = static_cast<int32_t>(store().integerForKey("RecordMode"));
-    level = static_cast<int32_t>(store().integerForKey("AutoStartLevel"));
-    rate = static_cast<int32_t>(store().floatForKey("SamplingRateNumber"));
-    channelCount = static_cast<int32_t>(store().integerForKey("ChannelsNumber"));
-    delay = static_cast<int32_t>(store().integerForKey("AutoStopDelayTime"));
-    onTheHour = store().boolForKey("StartOnTheHour");
-    sliderAlwaysEnable = store().boolForKey("SliderAlwaysEnable");
-    hideFile = store().boolForKey("HideSoundFileFlag");
-    preBuffer = static_cast<int32_t>(store().integerForKey("PreBufferingSeconds"));
-    markerName = store().stringForKey("MarkerSoundName");
-    marker = store().boolForKey("MarkerSoundSwitch");
-    markerPeriod = static_cast<int32_t>(store().integerForKey("MarkerSoundOption"));
-    markerHeard = store().boolForKey("MarkerSoundMonitor");
-    showTotal = store().boolForKey("DisplayTotalTime");
-    startAtLaunch = store().boolForKey("AutoRecordStartup");
-    setRecordMode(mode);
+    sleepinDate = QDateTime();
+    recordingString = ZuLocalized::text(QStringLiteral("Recording"));
+
+    recordModeValue = static_cast<int32_t>(store().integerForKey("RecordMode"));
+    autoLevelValue = static_cast<int32_t>(store().integerForKey("AutoStartLevel"));
+    rateNumberValue = static_cast<int32_t>(store().floatForKey("SamplingRateNumber"));
+    channelsValue = static_cast<int32_t>(store().integerForKey("ChannelsNumber"));
+    delayTimeValue = static_cast<int32_t>(store().integerForKey("AutoStopDelayTime"));
+    startOnTheHourValue = store().boolForKey("StartOnTheHour");
+    sliderAlwaysValue = store().boolForKey("SliderAlwaysEnable");
+    hideSoundFileValue = store().boolForKey("HideSoundFileFlag");
+    preBufferSecValue = static_cast<int32_t>(store().integerForKey("PreBufferingSeconds"));
+    markerSoundName = store().stringForKey("MarkerSoundName");
+    markerSwitchValue = store().boolForKey("MarkerSoundSwitch");
+    markerOptionValue = static_cast<int32_t>(store().integerForKey("MarkerSoundOption"));
+    markerMonitorValue = store().boolForKey("MarkerSoundMonitor");
+    setRecordMode(recordModeValue);
+    setMarkerOption(markerOptionValue);
+    setMarkerMonitor(markerMonitorValue);
+    setDispTotalTime(store().boolForKey("DisplayTotalTime"));
+    setAutoStartup(store().boolForKey("AutoRecordStartup"));
     initControlState();
+
+    auto& center = ZuNotificationCenter::defaultCenter();
+    center.removeObserver(this);
+    center.addObserver(willSleepNotification, this,
+                       [this](const ZuNotification&) { willSleepHandle(); });
+    center.addObserver(didWakeNotification, this,
+                       [this](const ZuNotification&) { didWakeHandle(); });
+    ZuSleepWatch::start();
 }
 
 void ZuRecorder::saveUserDefaults() {
-    store().setInteger(mode, "RecordMode");
-    store().setInteger(level, "AutoStartLevel");
-    store().setInteger(monitorButton.state(), "MonitorSwitch");
-    store().setInteger(rate, "SamplingRateNumber");
-    store().setInteger(channelCount, "ChannelsNumber");
-    store().setFloat(static_cast<float>(delay), "AutoStopDelayTime");
-    store().setBool(sliderAlwaysEnable, "SliderAlwaysEnable");
-    store().setBool(hideFile, "HideSoundFileFlag");
-    store().setInteger(preBuffer, "PreBufferingSeconds");
-    store().setInteger(markerPeriod, "MarkerSoundOption");
-    store().setString(markerName, "MarkerSoundName");
-    store().setBool(markerHeard, "MarkerSoundMonitor");
-    store().setBool(showTotal, "DisplayTotalTime");
-    store().setBool(startAtLaunch, "AutoRecordStartup");
+    store().setInteger(recordModeValue, "RecordMode");
+    store().setInteger(autoLevelValue, "AutoStartLevel");
+    store().setBool(monitorButton.state() != 0, "MonitorSwitch");
+    store().setInteger(rateNumberValue, "SamplingRateNumber");
+    store().setInteger(channelsValue, "ChannelsNumber");
+    store().setFloat(static_cast<float>(delayTimeValue), "AutoStopDelayTime");
+    store().setBool(sliderAlwaysValue, "SliderAlwaysEnable");
+    store().setBool(hideSoundFileValue, "HideSoundFileFlag");
+    store().setInteger(preBufferSecValue, "PreBufferingSeconds");
+    store().setInteger(markerOptionValue, "MarkerSoundOption");
+    store().setString(markerSoundName, "MarkerSoundName");
+    store().setBool(markerMonitorValue, "MarkerSoundMonitor");
+    store().setBool(dispTotalTimeValue, "DisplayTotalTime");
+    store().setBool(autoStartupValue, "AutoRecordStartup");
     store().synchronize();
 }
 
 void ZuRecorder::initControlState() {
     recordButton.setState(store().boolForKey("RecordSwitch") ? 1 : 0);
-    monitorButton.setState(static_cast<int>(store().integerForKey("MonitorSwitch")));
-    setRecordMode(mode);
-    levelSlider.setValue(level);
-    hourButton.setState(onTheHour ? 1 : 0);
-    markerButton.setState(marker ? 1 : 0);
+    resetRecordButtonImage();
+    monitorButton.setState(store().boolForKey("MonitorSwitch") ? 1 : 0);
+    resetMonitorButtonImage();
+    setRecordMode(recordModeValue);
+    levelSlider.setValue(autoLevelValue);
+    setChannels(channelsValue);
+    setRateNumber(rateNumberValue);
+    totalRecordTimeValue = 0.0;
+    recordTimeText.setText(QString());
+    hourButton.setState(startOnTheHourValue ? 1 : 0);
+    markerButton.setState(markerSwitchValue ? 1 : 0);
     reserveButton.setState(store().boolForKey("ReserveSwitch") ? 1 : 0);
-}
-
-void ZuRecorder::setRecordMode(int32_t value) {
-    mode = value;
+    reserveNameText.setText(QString());
+    reserveNameText.setToolTip(ZuLocalized::text(QStringLiteral("ReserveName")));
+    timeInfoText.setText(ZuLocalized::text(QStringLiteral("ReserveStartTime")));
+    reserveTimeText.setText(QString());
 }
 
 void ZuRecorder::reviveRecordCondition() {
@@ -127,59 +172,103 @@ void ZuRecorder::autoReserveStart() {
     actReserveButton(reserveButton);
 }
 
-bool ZuRecorder::administratorRefuses() const {
-    return controler && controler->authorization() && ZuAuthorization() != 0;
+void ZuRecorder::recordSourceChanged() {
+    protectHowling();
+    resetRecordButtonImage();
+    initSoundQue();
 }
 
-void ZuRecorder::actRecordButton(ZuControl& sender) {
-    actionMethod = emergency ? 4 : 0;
-    store().setBool(sender.state() != 0, "RecordSwitch");
-    store().synchronize();
-    if (sender.state() != 0) {
-        reserveButton.setEnabled(false);
-        recordON();
-        return;
-    }
-    if (!emergency && administratorRefuses()) {
-        sender.setState(1);
-        store().setBool(true, "RecordSwitch");
-        store().synchronize();
-        return;
-    }
-    reserveButton.setEnabled(true);
-    recordOFF();
+void ZuRecorder::monitorSourceChanged() {
+    protectHowling();
+    resetMonitorButtonImage();
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    if (devicer && monitorButton.state() != 0)
+        devicer->monitorDevicePaused(false);
 }
 
-void ZuRecorder::actReserveButton(ZuControl& sender) {
-    store().setBool(sender.state() != 0, "ReserveSwitch");
-    store().synchronize();
-    recordButton.setEnabled(sender.state() == 0);
+void ZuRecorder::renewDispSampleRate() {
+    setRateNumber(rateNumberValue);
 }
 
-void ZuRecorder::emerRecordStop() {
-    emergency = true;
-    recordButton.setState(0);
-    actRecordButton(recordButton);
-    reserveButton.setState(0);
-    actReserveButton(reserveButton);
-    emergency = false;
+void ZuRecorder::setRecordMode(int32_t value) {
+    modeTimer = false;
+    recordModeValue = value;
+    dispRecordMode();
 }
 
-void ZuRecorder::recordON() {
-    armed = true;
+void ZuRecorder::setStartOnTheHour(bool value) {
+    startOnTheHourValue = value;
+    hourButton.setState(value ? 1 : 0);
 }
 
-void ZuRecorder::recordOFF() {
-    armed = false;
+void ZuRecorder::setSliderAlways(bool value) {
+    sliderAlwaysValue = value;
+    levelSlider.setEnabled(value);
+}
+
+void ZuRecorder::setRateNumber(int32_t value) {
+    rateNumberValue = value;
+    samplingText.setText(QString::number(sampleRate() / 1000.0));
+}
+
+void ZuRecorder::setChannels(int32_t value) {
+    channelsValue = value;
+    channelsText.setText(channels(value));
+}
+
+QString ZuRecorder::channels(int32_t count) {
+    return ZuLocalized::text(count == 1 ? QStringLiteral("ChannelMono")
+                                        : QStringLiteral("ChannelStereo"));
+}
+
+void ZuRecorder::setDispTotalTime(bool value) {
+    dispTotalTimeValue = value;
+    recordTimeInfoText.setText(ZuLocalized::text(value ? QStringLiteral("TotalRecordTime")
+                                                       : QStringLiteral("PresetRecordTime")));
 }
 
 double ZuRecorder::sampleRate(int32_t number) const {
-    static constexpr double factors[] = {0.25, 0.5, 1.0};
-    if (!controler || !controler->devicer() || number < 0 || number > 2)
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    if (!devicer)
         return 0.0;
-    return controler->devicer()->recordSampleRate() * factors[number];
+    return ZuDevice::sampleRateWithNominal(devicer->recordSampleRate(), number);
 }
 
-double ZuRecorder::recordSampleRate() const {
-    return sampleRate(rate);
+QDateTime ZuRecorder::recordStopDate() const {
+    return sleepinDate.isValid() ? sleepinDate : recordStopDateValue;
+}
+
+int32_t ZuRecorder::actionMethod() const {
+    return sleepinDate.isValid() ? 5 : actionMethodValue;
+}
+
+double ZuRecorder::maxRecordTime() const {
+    return mechanic ? mechanic->maxRecordTime() : 0.0;
+}
+
+int32_t ZuRecorder::inputLevel() const {
+    if (levelSource)
+        return levelSource();
+    return 0;
+}
+
+double ZuRecorder::needPerSecond() const {
+    return sampleRate() * channelsValue * 2.0;
+}
+
+double ZuRecorder::dataSize() const {
+    return secondCountValue * sampleRate() * channelsValue * 2.0;
+}
+
+double ZuRecorder::maxFileSeconds() const {
+    const double limit = maxRecordTime();
+    const double perSecond = needPerSecond();
+    if (perSecond <= 0.0)
+        return limit;
+    // Room for the minute between two checks, the over-record carried at most
+    // and a write batch.
+    constexpr double margin = 60.0 + 60.0 + 10.0;
+    const double capacity =
+        double(ZuAudioFile::maxFileSize - ZuAudioFile::headerLength) / perSecond - margin;
+    return std::min(limit, std::floor(capacity));
 }

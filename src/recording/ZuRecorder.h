@@ -1,86 +1,211 @@
 #pragma once
 
+#include "audio/ZuRecordDeviceClient.h"
 #include "platform/ZuControl.h"
 
+#include <QDateTime>
 #include <QString>
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
+class AuDevice;
+class ZuAudioFile;
 class ZuControler;
 class ZuMechanic;
+class ZuQueBuffer;
+class ZuTimer;
 
-// The recording engine: the switches, the record mode and the recording
-// settings. Its controls are the recorder tab's.
-class ZuRecorder {
+// The recording engine. The capture callback keeps the latest 80 seconds of
+// input in the sound queue at all times; the condition machine, driven by the
+// record switch, the record mode and the level meter's tick, starts and stops
+// recordings; a write thread per recording moves the queue into the file,
+// reduced to the recording rate and converted to 16-bit big-endian samples.
+// Files are written under a temporary name, mirrored by a progress link, and
+// moved to a name made of their start and stop times at the stop.
+//
+// Split by concern: ZuRecorder.cpp (settings, start-up, setters, accessors),
+// ZuRecorderCapture.cpp (audio-thread callbacks, the queue),
+// ZuRecorderWrite.cpp (write thread and conversion), ZuRecorderControl.cpp
+// (actions, condition machine, start and stop, display, sleep and wake),
+// ZuRecorderFiles.cpp (names, information block, progress link, relay, rescue).
+class ZuRecorder : public ZuRecordDeviceClient {
 public:
     static void initialize();
 
     ZuRecorder();
+    ~ZuRecorder() override;
+    ZuRecorder(const ZuRecorder&) = delete;
+    ZuRecorder& operator=(const ZuRecorder&) = delete;
+
     void setControler(ZuControler* owner);
 
+    // Start-up.
     void awakeFromNib();
     void saveUserDefaults();
-    // Sets the buttons and the slider from the switches saved at the last quit.
     void initControlState();
-    void setControlState() { initControlState(); }
-    void mainTabSelected() {}
-    void mainTabUnselected() {}
-    // Re-applies the record or reservation switch restored from the settings.
     void reviveRecordCondition();
-    // Switches recording (or reservations) on at launch when both are off.
     void autoRecordStart();
     void autoReserveStart();
+    void recordSourceChanged() override;
+    void monitorSourceChanged() override;
+    void renewDispSampleRate() override;
+    void mainTabSelected() {}
+    void mainTabUnselected() {}
 
+    // Actions.
     void actRecordButton(ZuControl& sender);
+    void actMonitorButton(ZuControl& sender);
+    void actLevelSlider(ZuControl& sender);
+    void actHourButton(ZuControl& sender);
     void actReserveButton(ZuControl& sender);
+    void restartRecording();
+    void startRecording();
+    void stopRecording();
+    void emerRecordStop();
     void recordON();
     void recordOFF();
-    // Switches recording and reservations off without the administrator check.
-    void emerRecordStop();
 
-    // The recording rate: the record device's rate times a quarter, a half or
-    // the whole for the rate number.
-    double recordSampleRate() const;
+    // The condition machine and its displays.
+    void setControlState();
+    void controlAutoDelay();
+    void autoDelayStart();
+    void autoDelayStop();
+    bool autoDelayState();
+    void resetCondition();
+    void dispCondition();
+    void dispRecordMode();
+    void resetRecordButtonImage();
+    void resetMonitorButtonImage();
+    void protectHowling();
+    void countRecordTime();
+    void onTheMinuteTime();
+    static QString timeText(double seconds);
+
+    // System sleep and wake (the workspace notifications below).
+    void willSleepHandle();
+    void didWakeHandle();
+    static inline const QString willSleepNotification =
+        QStringLiteral("ZuWorkspaceWillSleepNotification");
+    static inline const QString didWakeNotification =
+        QStringLiteral("ZuWorkspaceDidWakeNotification");
+
+    // Setters.
+    void setRecordMode(int32_t value);
+    void setAutoLevel(int32_t value) { autoLevelValue = value; }
+    void setDelayTime(int32_t value) { delayTimeValue = value; }
+    void setPreBufferSec(int32_t value) { preBufferSecValue = value; }
+    void setHideSoundFile(bool value) { hideSoundFileValue = value; }
+    void setAutoStartup(bool value) { autoStartupValue = value; }
+    void setStartOnTheHour(bool value);
+    void setSliderAlways(bool value);
+    void setRateNumber(int32_t value);
+    void setChannels(int32_t value);
+    void setDispTotalTime(bool value);
+    void setMarkerSound(const QString& value) { markerSoundName = value; }
+    void setMarkerOption(int32_t value) { markerOptionValue = value; }
+    void setMarkerMonitor(bool value) { markerMonitorValue = value; }
+
+    // Accessors.
+    bool recordState() const { return recordStateValue; }
+    int32_t recordMode() const { return recordModeValue; }
+    int32_t condition() const { return conditionValue.load(); }
+    int32_t autoLevel() const { return autoLevelValue; }
+    int32_t rateNumber() const { return rateNumberValue; }
+    double sampleRate() const { return sampleRate(rateNumberValue); }
     double sampleRate(int32_t number) const;
+    int32_t channels() const { return channelsValue; }
+    static QString channels(int32_t count);
+    int32_t delayTime() const { return delayTimeValue; }
+    bool startOnTheHour() const { return startOnTheHourValue; }
+    bool sliderAlways() const { return sliderAlwaysValue; }
+    bool hideSoundFile() const { return hideSoundFileValue; }
+    int32_t preBufferSec() const { return preBufferSecValue; }
+    bool dispTotalTime() const { return dispTotalTimeValue; }
+    QDateTime recordStartDate() const { return recordStartDateValue; }
+    QDateTime recordStopDate() const;
+    double totalRecordTime() const { return totalRecordTimeValue; }
+    QDateTime lastCrashDate() const { return lastCrashDateValue; }
+    bool autoStartup() const { return autoStartupValue; }
+    int32_t actionMethod() const;
+    QString reserveName() const { return reserveNameText.text(); }
+    double maxRecordTime() const;
+    int32_t inputLevel() const;
+    bool fileWriteing() const { return fileWriteingFlag.load(std::memory_order_acquire); }
+    bool writeThread() const { return writeThreadFlag.load(std::memory_order_acquire); }
     static QString headerString() { return QStringLiteral("_Nightwarden_"); }
     static QString fileExtension() { return QStringLiteral("aif"); }
+    bool emergencyStopping() const { return emergency; }
+    QString markerSound() const { return markerSoundName; }
+    bool markerSwitch() const { return markerSwitchValue; }
+    int32_t markerOption() const { return markerOptionValue; }
+    bool markerMonitor() const { return markerMonitorValue; }
 
-    int32_t recordMode() const { return mode; }
-    void setRecordMode(int32_t value);
-    int32_t autoLevel() const { return level; }
-    void setAutoLevel(int32_t value) { level = value; }
-    int32_t rateNumber() const { return rate; }
-    void setRateNumber(int32_t value) { rate = value; }
-    int32_t channels() const { return channelCount; }
-    void setChannels(int32_t value) { channelCount = value; }
-    int32_t delayTime() const { return delay; }
-    void setDelayTime(int32_t value) { delay = value; }
-    bool startOnTheHour() const { return onTheHour; }
-    void setStartOnTheHour(bool value) { onTheHour = value; }
-    bool sliderAlways() const { return sliderAlwaysEnable; }
-    void setSliderAlways(bool value) { sliderAlwaysEnable = value; }
-    bool hideSoundFile() const { return hideFile; }
-    void setHideSoundFile(bool value) { hideFile = value; }
-    int32_t preBufferSec() const { return preBuffer; }
-    void setPreBufferSec(int32_t value) { preBuffer = value; }
-    QString markerSound() const { return markerName; }
-    void setMarkerSound(const QString& value) { markerName = value; }
-    bool markerSwitch() const { return marker; }
-    int32_t markerOption() const { return markerPeriod; }
-    void setMarkerOption(int32_t value) { markerPeriod = value; }
-    bool markerMonitor() const { return markerHeard; }
-    void setMarkerMonitor(bool value) { markerHeard = value; }
-    bool dispTotalTime() const { return showTotal; }
-    void setDispTotalTime(bool value) { showTotal = value; }
-    bool autoStartup() const { return startAtLaunch; }
-    void setAutoStartup(bool value) { startAtLaunch = value; }
-    bool recordState() const { return armed; }
+    // The data path's figures (the log book prints them).
+    double inputCount() const { return inputCountValue.load(std::memory_order_relaxed); }
+    double lastInput() const { return lastInputValue; }
+    double writeCount() const { return writeCountValue.load(std::memory_order_relaxed); }
+    double lastWrite() const { return lastWriteValue; }
+    int32_t overflowCount() const { return overflowCountValue.load(std::memory_order_relaxed); }
+    double secondCount() const { return secondCountValue; }
+    int64_t writePos() const { return writePosValue; }
+    int32_t overRecordBytes() const { return overRecordBytesValue; }
+    double needPerSecond() const;
+    double dataSize() const;
+    // The longest a file may run: the maximum record time, shortened so that
+    // its sound (plus a minute's tick and the write batch) always fits the
+    // 32-bit size fields of the AIFF header.
+    double maxFileSeconds() const;
+
+    // Capture (audio threads).
+    AuStatus recordIOForDevice(AuDevice* device, const AuTimeStamp* now,
+                               const AuBufferList* inputData, const AuTimeStamp* inputTime,
+                               AuBufferList* outputData, const AuTimeStamp* outputTime,
+                               void* clientData) override;
+    AuStatus monitorIOForDevice(AuDevice* device, const AuTimeStamp* now,
+                                const AuBufferList* inputData, const AuTimeStamp* inputTime,
+                                AuBufferList* outputData, const AuTimeStamp* outputTime,
+                                void* clientData) override;
+    // Appends interleaved stereo float samples to the queue as one IO cycle
+    // does (after the device layer's conversion).
+    void captureSamples(const float* samples, uint32_t byteSize);
+    void initSoundQue();
+    uint32_t preBufferSize() const;
+    ZuQueBuffer* soundQue() const { return soundQueue.get(); }
+
+    // Write.
+    uint32_t writeSoundFile(uint32_t size);
+    // Reduces interleaved stereo float frames in place to every ratio-th
+    // frame, keeping 1 or 2 channels, as 16-bit big-endian samples (clamped
+    // to full scale). Answers the bytes produced at the start of samples.
+    static uint32_t convertToFileSamples(float* samples, uint32_t frames, uint32_t ratio,
+                                         int32_t channels);
+
+    // Files.
+    QString whichHeaderString() const;
+    void makeProgressSoundFile();
+    void renewalProgressSoundFile();
+    void deleteProgressSoundFile();
+    void addOverRecordData();
+    void delOverRecordData();
+    bool writeInformationWithPath(const QString& path, const QDateTime& startDate,
+                                  const QDateTime& stopDate, const QString& option);
+    void rescueTempFile();
+    // The path for a name in the record folder, with "+" before the extension
+    // as often as a file of that name exists.
+    QString uniquePathForName(const QString& name) const;
+    static QString recordSourceLetter(const QString& sourceName);
+
+    // Stands in for the level meter's level (tests, and a meter-less run).
+    void setInputLevelSource(std::function<int32_t()> source) { levelSource = std::move(source); }
 
     ZuControl recordButton{"recordButton"};
     ZuControl monitorButton{"monitorButton"};
-    ZuControl reserveButton{"reserveButton"};
-    ZuControl hourButton{"hourButton"};
-    ZuControl markerButton{"markerButton"};
-    ZuControl preferButton{"preferButton"};
     ZuControl levelSlider{"levelSlider"};
     ZuControl modeText{"modeText"};
     ZuControl conditionText{"conditionText"};
@@ -88,31 +213,90 @@ public:
     ZuControl samplingText{"samplingText"};
     ZuControl recordTimeText{"recordTimeText"};
     ZuControl recordTimeInfoText{"recordTimeInfoText"};
+    ZuControl preferButton{"preferButton"};
+    ZuControl reserveButton{"reserveButton"};
     ZuControl reserveNameText{"reserveNameText"};
     ZuControl timeInfoText{"timeInfoText"};
     ZuControl reserveTimeText{"reserveTimeText"};
+    ZuControl hourButton{"hourButton"};
+    ZuControl markerButton{"markerButton"};
+    ZuControl writeIndicator{"writeIndicator"};
 
 private:
+    void _startRecording();
+    void _stopRecording();
+    void _actHourButton();
     bool administratorRefuses() const;
+    void prepareSoundQue();
+    void startWriteThread();
+    void writeSoundFileThread();
+    void finishWriting();
+    void writeErrorSteps();
+    void overRecord();
+    void moveToFinalName();
+    void scheduleDisplayTick();
+    bool writeInformation(const QString& path, const QDateTime& startDate,
+                          const QDateTime& stopDate, const QString& option, double rate,
+                          int32_t channels);
 
     ZuControler* controler = nullptr;
     ZuMechanic* mechanic = nullptr;
-    bool armed = false;
+
+    bool recordStateValue = false;
+    int32_t recordModeValue = 0;
+    // Read by the capture callback for the overflow count.
+    std::atomic<int32_t> conditionValue{0};
+    int32_t autoLevelValue = 0;
+    QDateTime recordStartDateValue;
+    QDateTime recordStopDateValue;
+    double totalRecordTimeValue = 0.0;
+    bool dispTotalTimeValue = false;
+    int32_t actionMethodValue = 0;
     bool emergency = false;
-    int32_t actionMethod = 0;
-    int32_t mode = 0;
-    int32_t level = 0;
-    int32_t rate = 1;
-    int32_t channelCount = 1;
-    int32_t delay = 5;
-    bool onTheHour = true;
-    bool sliderAlwaysEnable = false;
-    bool hideFile = false;
-    int32_t preBuffer = 3;
-    QString markerName;
-    bool marker = false;
-    int32_t markerPeriod = 0;
-    bool markerHeard = false;
-    bool showTotal = false;
-    bool startAtLaunch = false;
+    int32_t blinkCounter = 0;
+    QString recordingString;
+    int32_t rateNumberValue = 1;
+    int32_t channelsValue = 1;
+    int32_t delayTimeValue = 5;
+    QDateTime delayCount;
+    std::unique_ptr<ZuTimer> dispTimer;
+    bool onTheMinute = false;
+    bool startOnTheHourValue = true;
+    bool restarted = false;
+    bool sliderAlwaysValue = false;
+    bool hideSoundFileValue = false;
+    bool firstRecord = false;
+    QDateTime lastCrashDateValue;
+    bool autoStartupValue = false;
+    QDateTime sleepinDate;
+    bool modeTimer = false;
+    QString markerSoundName;
+    bool markerSwitchValue = false;
+    int32_t markerOptionValue = 0;
+    bool markerMonitorValue = false;
+    std::function<int32_t()> levelSource;
+
+    // Data path.
+    std::unique_ptr<ZuQueBuffer> soundQueue;
+    std::atomic<bool> writeThreadError{false};
+    std::atomic<bool> writeThreadFlag{false};
+    std::atomic<bool> fileWriteingFlag{false};
+    std::unique_ptr<ZuAudioFile> writeFileID;
+    int64_t writePosValue = 0;
+    int32_t preBufferSecValue = 3;
+    std::atomic<double> inputCountValue{0.0};
+    double lastInputValue = 0.0;
+    std::atomic<double> writeCountValue{0.0};
+    double lastWriteValue = 0.0;
+    std::atomic<int32_t> overflowCountValue{0};
+    double secondCountValue = 0.0;
+    int32_t overRecordBytesValue = 0;
+    // Queue geometry as the capture callback and the write thread see it.
+    std::atomic<double> deviceRate{0.0};
+    std::atomic<uint32_t> ratio{1};
+    std::vector<float> writeBuffer;
+    std::thread writer;
+    std::mutex napLock;
+    std::condition_variable napWake;
+    std::atomic<bool> errorHandOffPending{false};
 };

@@ -2,6 +2,8 @@
 
 #include <QDeadlineTimer>
 #include <QProcessEnvironment>
+#include <csignal>
+#include <sys/resource.h>
 
 NightwardenProcess::NightwardenProcess(const QString& home) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -12,6 +14,14 @@ NightwardenProcess::NightwardenProcess(const QString& home) {
     env.remove("WAYLAND_DISPLAY");
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
+}
+
+void NightwardenProcess::limitFileSize(qint64 bytes) {
+    process.setChildProcessModifier([bytes] {
+        const rlimit limit{rlim_t(bytes), rlim_t(bytes)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_IGN);
+    });
 }
 
 QString NightwardenProcess::program() {

@@ -11,6 +11,9 @@ public:
     explicit NightwardenProcess(const QString& home);
 
     void start(const QStringList& arguments);
+    // The program may write no file beyond this size (as "ulimit -f" does):
+    // writes past it fail instead of ending the program.
+    void limitFileSize(qint64 bytes);
     // Waits until the program has written a line containing text to standard error.
     bool waitForOutput(const QString& text, int timeoutMs = 10000);
     bool waitForFinished(int timeoutMs = 20000);

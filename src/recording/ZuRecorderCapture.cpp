@@ -1,0 +1,82 @@
+// The capture side of the recorder: the record and monitor IO callbacks on
+// the audio threads, and the sound queue they fill. Nothing here allocates,
+// logs or waits.
+#include "recording/ZuRecorder.h"
+
+#include "audio/AuAudioBuffer.h"
+#include "audio/AuConversionBuffer.h"
+#include "audio/AuDevice.h"
+#include "audio/ZuDevice.h"
+#include "platform/ZuLogEvent.h"
+#include "recording/ZuQueBuffer.h"
+#include "shell/ZuControler.h"
+
+AuStatus ZuRecorder::recordIOForDevice(AuDevice*, const AuTimeStamp* now,
+                                       const AuBufferList* inputData, const AuTimeStamp*,
+                                       AuBufferList*, const AuTimeStamp*, void*) {
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    if (!devicer || !inputData)
+        return 0;
+    if (AuConversionBuffer* monitor = devicer->monitorConverter())
+        monitor->writeFromAudioBufferList(inputData, now);
+    AuAudioBuffer* ring = devicer->recordBuffer();
+    AuBufferList* converted = devicer->convertBuffer();
+    if (!ring || !converted || converted->mNumberBuffers == 0)
+        return 0;
+    const auto frames = static_cast<uint32_t>(devicer->recordBufferSize());
+    ring->writeFromAudioBufferList(inputData, frames, devicer->recordSampleRate(), false);
+    ring->readToAudioBufferList(converted, frames, false);
+    const AuChannelBuffer& first = converted->mBuffers[0];
+    captureSamples(static_cast<const float*>(first.mData), first.mDataByteSize);
+    return 0;
+}
+
+AuStatus ZuRecorder::monitorIOForDevice(AuDevice*, const AuTimeStamp*, const AuBufferList*,
+                                        const AuTimeStamp*, AuBufferList* outputData,
+                                        const AuTimeStamp* outputTime, void*) {
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    if (!devicer || !outputData)
+        return 0;
+    if (AuConversionBuffer* monitor = devicer->monitorConverter())
+        monitor->readToAudioBufferList(outputData, outputTime);
+    return 0;
+}
+
+void ZuRecorder::captureSamples(const float* samples, uint32_t byteSize) {
+    ZuQueBuffer* que = soundQueue.get();
+    if (!que || !samples)
+        return;
+    inputCountValue.fetch_add(double(byteSize), std::memory_order_relaxed);
+    const uint32_t room = que->empty();
+    if (byteSize > room && conditionValue.load(std::memory_order_relaxed) == 1)
+        overflowCountValue.fetch_add(int32_t(byteSize - room), std::memory_order_relaxed);
+    que->writeFloat32Data(samples, byteSize / 4);
+}
+
+uint32_t ZuRecorder::preBufferSize() const {
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    const double rate = devicer ? devicer->recordSampleRate() : 0.0;
+    return static_cast<uint32_t>(rate * 80.0 * 2.0 * 4.0);
+}
+
+void ZuRecorder::initSoundQue() {
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    deviceRate.store(devicer ? devicer->recordSampleRate() : 0.0);
+    const uint32_t length = preBufferSize();
+    // The queue is resized only while no recording reads it, and with the
+    // record device paused, so that no capture callback is writing it.
+    if (conditionValue.load() == 1)
+        return;
+    AuDevice* device = devicer ? devicer->recordDevice() : nullptr;
+    const bool pause = device && !device->isDevicePaused();
+    if (pause)
+        device->setDevicePaused(true);
+    if (length == 0)
+        soundQueue.reset();
+    else if (!soundQueue || !soundQueue->setQueLength(length))
+        soundQueue = ZuQueBuffer::initQueWithLength(length);
+    if (pause)
+        device->setDevicePaused(false);
+    if (length != 0 && !soundQueue)
+        ZuLogEvent::error(QStringLiteral("ZuRecorder: no enough memory for Que buffer."));
+}

@@ -1,0 +1,445 @@
+// Recording control: the actions, the condition machine, the start and stop
+// sequences, the split restarts, the displays, sleep and wake.
+#include "recording/ZuRecorder.h"
+
+#include "audio/ZuDevice.h"
+#include "platform/ZuAlerts.h"
+#include "platform/ZuClock.h"
+#include "platform/ZuConsole.h"
+#include "platform/ZuLocalized.h"
+#include "platform/ZuLogEvent.h"
+#include "platform/ZuSettings.h"
+#include "platform/ZuTimer.h"
+#include "recording/ZuAudioFile.h"
+#include "recording/ZuMechanic.h"
+#include "shell/ZuAuthorization.h"
+#include "shell/ZuControler.h"
+
+#include <QFileInfo>
+#include <QTime>
+#include <cmath>
+
+namespace {
+ZuSettings& store() {
+    return ZuSettings::standard();
+}
+const QColor red(Qt::red);
+const QColor black(Qt::black);
+} // namespace
+
+bool ZuRecorder::administratorRefuses() const {
+    return controler && controler->authorization() && ZuAuthorization() != 0;
+}
+
+void ZuRecorder::actRecordButton(ZuControl& sender) {
+    actionMethodValue = emergency ? 4 : 0;
+    store().setBool(sender.state() != 0, "RecordSwitch");
+    store().synchronize();
+    if (sender.state() != 0) {
+        reserveButton.setEnabled(false);
+        recordON();
+        resetRecordButtonImage();
+        return;
+    }
+    if (!emergency && administratorRefuses()) {
+        sender.setState(1);
+        store().setBool(true, "RecordSwitch");
+        store().synchronize();
+        return;
+    }
+    reserveButton.setEnabled(true);
+    recordOFF();
+    resetRecordButtonImage();
+}
+
+void ZuRecorder::actMonitorButton(ZuControl& sender) {
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    if (sender.state() == 0) {
+        monitorButton.setState(0);
+        if (devicer)
+            devicer->monitorDevicePaused(true);
+    } else if (administratorRefuses()) {
+        sender.setState(0);
+        return;
+    } else {
+        monitorButton.setState(1);
+        if (devicer)
+            devicer->monitorDevicePaused(false);
+    }
+    setControlState();
+}
+
+void ZuRecorder::actLevelSlider(ZuControl& sender) {
+    autoLevelValue = static_cast<int32_t>(sender.value());
+    store().setInteger(autoLevelValue, "AutoStartLevel");
+    store().synchronize();
+    setControlState();
+}
+
+void ZuRecorder::actHourButton(ZuControl& sender) {
+    if (administratorRefuses()) {
+        sender.setState(startOnTheHourValue ? 1 : 0);
+        return;
+    }
+    _actHourButton();
+}
+
+void ZuRecorder::_actHourButton() {
+    startOnTheHourValue = hourButton.state() != 0;
+    store().setBool(startOnTheHourValue, "StartOnTheHour");
+    store().synchronize();
+    ZuLogEvent::post(QStringLiteral("HourSwitchChange"));
+}
+
+void ZuRecorder::actReserveButton(ZuControl& sender) {
+    store().setBool(sender.state() != 0, "ReserveSwitch");
+    store().synchronize();
+    recordButton.setEnabled(sender.state() == 0);
+}
+
+void ZuRecorder::restartRecording() {
+    restarted = true;
+    _stopRecording();
+    _startRecording();
+}
+
+void ZuRecorder::startRecording() {
+    restarted = false;
+    _startRecording();
+}
+
+void ZuRecorder::stopRecording() {
+    restarted = false;
+    _stopRecording();
+}
+
+void ZuRecorder::emerRecordStop() {
+    emergency = true;
+    recordButton.setState(0);
+    actRecordButton(recordButton);
+    reserveButton.setState(0);
+    actReserveButton(reserveButton);
+    emergency = false;
+}
+
+void ZuRecorder::recordON() {
+    recordStateValue = true;
+    setControlState();
+}
+
+void ZuRecorder::recordOFF() {
+    recordStateValue = false;
+    setControlState();
+}
+
+void ZuRecorder::setControlState() {
+    resetCondition();
+    levelSlider.setEnabled(recordModeValue == 2 || sliderAlwaysValue);
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    monitorButton.setEnabled(!(devicer && devicer->isPresentInternalRecord()));
+    dispCondition();
+}
+
+void ZuRecorder::controlAutoDelay() {
+    if (inputLevel() < autoLevelValue)
+        autoDelayStart();
+    else
+        autoDelayStop();
+    resetCondition();
+    dispCondition();
+}
+
+void ZuRecorder::autoDelayStart() {
+    if (!delayCount.isValid())
+        delayCount = ZuClock::now();
+}
+
+void ZuRecorder::autoDelayStop() {
+    delayCount = QDateTime();
+}
+
+bool ZuRecorder::autoDelayState() {
+    if (!delayCount.isValid())
+        return false;
+    const auto t = static_cast<int64_t>(delayCount.msecsTo(ZuClock::now()) / 1000);
+    if (t < delayTimeValue)
+        return true;
+    autoDelayStop();
+    return false;
+}
+
+void ZuRecorder::resetCondition() {
+    const int32_t before = conditionValue.load();
+    if (modeTimer) {
+        conditionValue.store(3);
+        return;
+    }
+    if (!recordStateValue) {
+        if (before == 1)
+            stopRecording();
+        conditionValue.store(0);
+        return;
+    }
+    switch (recordModeValue) {
+    case 0:
+        if (before != 1)
+            startRecording();
+        return;
+    case 1:
+        if (inputLevel() >= autoLevelValue) {
+            if (before != 1)
+                startRecording();
+            return;
+        }
+        if (before == 1 && !autoDelayState()) {
+            stopRecording();
+            conditionValue.store(2);
+        }
+        return;
+    case 2:
+        if (before == 1)
+            stopRecording();
+        conditionValue.store(2);
+        return;
+    default:
+        return;
+    }
+}
+
+void ZuRecorder::dispCondition() {
+    switch (conditionValue.load()) {
+    case 0: {
+        const bool standby = recordStateValue && recordModeValue == 1;
+        conditionText.setText(
+            ZuLocalized::text(standby ? QStringLiteral("Standby") : QStringLiteral("Stopped")));
+        conditionText.setColor(standby ? red : black);
+        break;
+    }
+    case 1:
+        conditionText.setText(recordingString);
+        conditionText.setColor(red);
+        break;
+    case 2:
+        conditionText.setText(ZuLocalized::text(QStringLiteral("Standby")));
+        conditionText.setColor(inputLevel() >= autoLevelValue || recordModeValue == 1 ? red
+                                                                                      : black);
+        break;
+    case 3:
+        conditionText.setText(ZuLocalized::text(QStringLiteral("Standby")));
+        conditionText.setColor(black);
+        break;
+    default:
+        break;
+    }
+}
+
+void ZuRecorder::dispRecordMode() {
+    static const char* const keys[] = {"AlwaysMode", "AutoMode", "StandbyMode"};
+    if (modeTimer)
+        modeText.setText(ZuLocalized::text(QStringLiteral("TimerMode")));
+    else if (recordModeValue >= 0 && recordModeValue <= 2)
+        modeText.setText(ZuLocalized::text(QString::fromLatin1(keys[recordModeValue])));
+    setControlState();
+}
+
+void ZuRecorder::resetRecordButtonImage() {
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    QString kind = QStringLiteral("Other");
+    if (devicer && devicer->isPresentInternalRecord())
+        kind.clear();
+    else if (devicer && devicer->isPresentExternalRecord())
+        kind = QStringLiteral("Plug");
+    else if (devicer && devicer->isPresentDigitalRecord())
+        kind = QStringLiteral("Digital");
+    recordButton.setImageName(
+        QStringLiteral("Record%1%2Button.tif")
+            .arg(recordStateValue ? QStringLiteral("On") : QStringLiteral("Off"), kind));
+}
+
+void ZuRecorder::resetMonitorButtonImage() {
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    monitorButton.setImageName(devicer && devicer->isPresentInternalMonitor()
+                                   ? QStringLiteral("MonitorSwitch.tif")
+                                   : QStringLiteral("ExternalSpeaker.png"));
+}
+
+void ZuRecorder::protectHowling() {
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    if (devicer && devicer->isPresentInternalRecord() && devicer->isPresentInternalMonitor()) {
+        monitorButton.setState(0);
+        monitorButton.setEnabled(false);
+        devicer->monitorDevicePaused(true);
+    } else {
+        monitorButton.setEnabled(true);
+    }
+}
+
+QString ZuRecorder::timeText(double seconds) {
+    const auto total = static_cast<int64_t>(seconds);
+    return QStringLiteral("%1:%2'%3\"")
+        .arg(total / 3600)
+        .arg((total % 3600) / 60, 2, 10, QLatin1Char('0'))
+        .arg(total % 60, 2, 10, QLatin1Char('0'));
+}
+
+void ZuRecorder::scheduleDisplayTick() {
+    if (!dispTimer)
+        dispTimer = std::make_unique<ZuTimer>();
+    dispTimer->start(0.2, false, [this] { countRecordTime(); });
+}
+
+void ZuRecorder::countRecordTime() {
+    // A failed write ended the write thread; its stop and alert run here, on
+    // the main thread.
+    if (writeThreadError.load() && !fileWriteing() && conditionValue.load() == 1) {
+        writeErrorSteps();
+        return;
+    }
+    const QDateTime now = ZuClock::now();
+    const int second = now.time().second();
+    if (second == 0 && !onTheMinute) {
+        onTheMinute = true;
+        onTheMinuteTime();
+    } else if (second != 0) {
+        onTheMinute = false;
+    }
+    if (conditionValue.load() != 1)
+        return;
+    if (++blinkCounter > 9) {
+        blinkCounter = 0;
+        recordingString = ZuLocalized::text(QStringLiteral("Recording"));
+    }
+    if (blinkCounter == 8)
+        recordingString.clear();
+    double elapsed = recordStartDateValue.msecsTo(now) / 1000.0;
+    if (dispTotalTimeValue)
+        elapsed += totalRecordTimeValue;
+    recordTimeText.setText(timeText(elapsed));
+    dispCondition();
+    scheduleDisplayTick();
+}
+
+void ZuRecorder::onTheMinuteTime() {
+    if (reserveButton.state() != 0 || conditionValue.load() != 1)
+        return;
+    const QDateTime now = ZuClock::now();
+    const int minute = now.time().minute();
+    const double elapsed = recordStartDateValue.msecsTo(now) / 1000.0;
+    const bool onTheHour =
+        minute == 0 && startOnTheHourValue && recordStartDateValue.time().minute() != 0;
+    if (onTheHour || elapsed >= maxFileSeconds()) {
+        actionMethodValue = 1;
+        restartRecording();
+    }
+}
+
+void ZuRecorder::_startRecording() {
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    deviceRate.store(devicer ? devicer->recordSampleRate() : 0.0);
+    const double rate = sampleRate();
+    ratio.store(rate > 0.0 ? std::max<uint32_t>(1, uint32_t(deviceRate.load() / rate)) : 1);
+    if (!restarted) {
+        hourButton.setEnabled(false);
+        recordStartDateValue = ZuClock::now();
+        prepareSoundQue();
+        firstRecord = true;
+        blinkCounter = 0;
+        scheduleDisplayTick();
+    } else {
+        // The new file begins at the old one's stop, to the second.
+        const QDateTime stop = recordStopDateValue;
+        recordStartDateValue = stop.addMSecs(-stop.time().msec());
+        firstRecord = false;
+    }
+    // A temporary file a failed rename left behind is saved under its own
+    // name before this start replaces it.
+    if (mechanic && QFileInfo::exists(mechanic->temporaryFilePath()))
+        rescueTempFile();
+    const QDateTime start = recordStartDateValue;
+    store().setString(start.toString(QStringLiteral("yyyyMMdd_HHmmss")), "WriteStartTempFile");
+    store().synchronize();
+    if (!dispTotalTimeValue)
+        recordTimeText.setText(QStringLiteral("0:00'00\""));
+
+    AuStreamBasicDescription format;
+    format.mSampleRate = rate;
+    format.mChannelsPerFrame = static_cast<uint32_t>(channelsValue);
+    if (mechanic && rate > 0.0 && !QFileInfo::exists(mechanic->temporaryFilePath()))
+        writeFileID = mechanic->createAudioFileWithFormat(format, mechanic->temporaryFilePath());
+    if (!writeFileID) {
+        emerRecordStop();
+        ZuAlerts::run({"FileCreateError", "CheckAndRetry", "Understand"});
+        ZuLogEvent::error(QStringLiteral("ZuRecorder: record file create error."));
+        if (dispTimer)
+            dispTimer->invalidate();
+        hourButton.setEnabled(true);
+        return;
+    }
+    writePosValue = 0;
+    overflowCountValue.store(0);
+    if (overRecordBytesValue != 0)
+        addOverRecordData();
+    conditionValue.store(1);
+    writeThreadFlag.store(true, std::memory_order_release);
+    startWriteThread();
+    makeProgressSoundFile();
+    ZuLogEvent::post(QStringLiteral("RecordingStart"));
+    if (mechanic && !mechanic->makeSecureRecordSpace())
+        ZuLogEvent::error(QStringLiteral("ZuMechanic: no enough disk space for record."));
+}
+
+void ZuRecorder::_stopRecording() {
+    if (!restarted) {
+        hourButton.setEnabled(true);
+        if (dispTimer)
+            dispTimer->invalidate();
+        conditionValue.store(0);
+    }
+    writeThreadFlag.store(false, std::memory_order_release);
+    // The last batch of the thread is written before the input is counted,
+    // so that what is due afterwards is never negative.
+    napWake.notify_all();
+    if (writer.joinable())
+        writer.join();
+    const double device = deviceRate.load();
+    const double rate = sampleRate();
+    const double counted = inputCountValue.exchange(0.0);
+    lastInputValue = device > 0.0 ? counted * channelsValue * rate / (device * 4.0) : 0.0;
+
+    recordStopDateValue = ZuClock::now();
+    if (!dispTotalTimeValue)
+        recordTimeText.setText(QString());
+    secondCountValue = recordStartDateValue.msecsTo(recordStopDate()) / 1000.0;
+    totalRecordTimeValue += secondCountValue;
+    if (dispTotalTimeValue)
+        recordTimeText.setText(timeText(totalRecordTimeValue));
+    overRecordBytesValue = 0;
+    if (restarted)
+        overRecord();
+    finishWriting();
+    if (overRecordBytesValue != 0)
+        delOverRecordData();
+    moveToFinalName();
+    deleteProgressSoundFile();
+    ZuLogEvent::post(sleepinDate.isValid() ? QStringLiteral("RecordingSleep")
+                                           : QStringLiteral("RecordingStop"));
+}
+
+void ZuRecorder::willSleepHandle() {
+    if (conditionValue.load() == 1)
+        sleepinDate = ZuClock::now();
+    ZuLogEvent::post(QStringLiteral("SleepIn"), QStringLiteral("ZuRecorder: Sleep in."));
+}
+
+void ZuRecorder::didWakeHandle() {
+    const bool wasRecording = sleepinDate.isValid();
+    if (wasRecording) {
+        restarted = true;
+        _stopRecording();
+    }
+    ZuLogEvent::post(QStringLiteral("WakeUp"), QStringLiteral("ZuRecorder: Wake up."));
+    if (wasRecording) {
+        _startRecording();
+        sleepinDate = QDateTime();
+    }
+}

@@ -1,0 +1,189 @@
+// The write side of the recorder: the write thread, one write with its
+// decimation and 16-bit conversion, preparing the queue at a start and
+// finishing the file at a stop.
+#include "recording/ZuRecorder.h"
+
+#include "platform/ZuAlerts.h"
+#include "platform/ZuConsole.h"
+#include "platform/ZuLogEvent.h"
+#include "recording/ZuAudioFile.h"
+#include "recording/ZuQueBuffer.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+uint32_t ZuRecorder::convertToFileSamples(float* samples, uint32_t frames, uint32_t ratio,
+                                          int32_t channels) {
+    if (ratio == 0 || channels <= 0)
+        return 0;
+    const uint32_t outFrames = frames / ratio;
+    const uint32_t kept = channels == 1 ? 1 : 2;
+    auto* out = reinterpret_cast<unsigned char*>(samples);
+    for (uint32_t k = 0; k < outFrames; ++k) {
+        // Read the frame before writing: the output trails the input in the
+        // same storage.
+        const float* frame = samples + size_t(k) * ratio * 2;
+        const float pair[2] = {frame[0], frame[1]};
+        for (uint32_t c = 0; c < kept; ++c) {
+            float x = pair[c];
+            if (x > 1.0f)
+                x = 1.0f;
+            else if (x < -1.0f)
+                x = -1.0f;
+            else if (x != x)
+                x = 0.0f;
+            const auto value = static_cast<uint16_t>(static_cast<int16_t>(x * 32767.0f));
+            *out++ = static_cast<unsigned char>(value >> 8);
+            *out++ = static_cast<unsigned char>(value & 0xff);
+        }
+    }
+    return outFrames * kept * 2;
+}
+
+uint32_t ZuRecorder::writeSoundFile(uint32_t size) {
+    ZuQueBuffer* que = soundQueue.get();
+    if (!que || !writeFileID)
+        return 0;
+    uint32_t s = size != 0 ? size : que->remain();
+    if (s > preBufferSize()) {
+        if (size == 0)
+            ZuLogEvent::report(QStringLiteral("ZuRecorder: readSize(=%1) too big, change "
+                                              "readSize(=%2).")
+                                   .arg(s)
+                                   .arg(preBufferSize()));
+        s = preBufferSize();
+    }
+    // Whole groups of ratio frames only, so that the frames taken stay every
+    // ratio-th of the input from one batch to the next.
+    const uint32_t r = ratio.load(std::memory_order_relaxed);
+    const uint32_t group = 8 * r;
+    s -= s % group;
+    if (s == 0)
+        return 0;
+    try {
+        if (writeBuffer.size() < s / 4)
+            writeBuffer.resize(s / 4);
+    } catch (const std::bad_alloc&) {
+        ZuLogEvent::error(QStringLiteral("ZuRecorder: no enough memory for write buffer."));
+        writeThreadError.store(true);
+        return 0;
+    }
+    const uint32_t got = que->readFloat32Data(writeBuffer.data(), s / 4);
+    const uint32_t bytes = convertToFileSamples(writeBuffer.data(), got / 8, r, channelsValue);
+    if (bytes == 0)
+        return 0;
+    const ZuAudioFile::Status status =
+        writeFileID->writeBytes(writePosValue, bytes, writeBuffer.data());
+    // The size fields follow every batch, so the file is valid AIFF even if
+    // the program dies before the stop.
+    if (status != ZuAudioFile::Status::NoError ||
+        writeFileID->synchronize() != ZuAudioFile::Status::NoError) {
+        ZuConsole::line(QStringLiteral("ZuRecorder: %1").arg(ZuAudioFile::statusText(status)));
+        ZuLogEvent::error(QStringLiteral("ZuRecorder: audio file write error."));
+        writeThreadError.store(true);
+        return 0;
+    }
+    writeCountValue.store(writeCountValue.load() + bytes);
+    writePosValue += bytes;
+    return bytes;
+}
+
+void ZuRecorder::startWriteThread() {
+    if (writer.joinable())
+        writer.join();
+    writeThreadError.store(false);
+    // Marked running before the thread exists, so a stop right after the
+    // start waits for it.
+    fileWriteingFlag.store(true, std::memory_order_release);
+    writer = std::thread([this] { writeSoundFileThread(); });
+}
+
+void ZuRecorder::writeSoundFileThread() {
+    writeThreadError.store(false);
+    fileWriteingFlag.store(true, std::memory_order_release);
+    while (writeThreadFlag.load(std::memory_order_acquire)) {
+        writeSoundFile(0);
+        if (writeThreadError.load())
+            break;
+        std::unique_lock lock(napLock);
+        bool stopped = false;
+        for (int nap = 0; nap < 5 && !stopped; ++nap)
+            stopped = napWake.wait_for(lock, std::chrono::seconds(1), [this] {
+                return !writeThreadFlag.load(std::memory_order_acquire);
+            });
+        if (stopped)
+            break;
+    }
+    // The error steps run on the main thread (the display tick finds them).
+    fileWriteingFlag.store(false, std::memory_order_release);
+}
+
+void ZuRecorder::writeErrorSteps() {
+    // The thread has ended; the recording ends like any other and is named.
+    emerRecordStop();
+    ZuAlerts::run({"FileWriteError", "CheckAndRetry", "Understand"});
+    ZuLogEvent::error(QStringLiteral("ZuRecorder: audio file write error."));
+}
+
+void ZuRecorder::prepareSoundQue() {
+    ZuQueBuffer* que = soundQueue.get();
+    if (!que) {
+        inputCountValue.store(0.0);
+        return;
+    }
+    if (recordModeValue == 1) {
+        const double rate = deviceRate.load(std::memory_order_relaxed);
+        const auto samples = static_cast<uint32_t>(preBufferSecValue * rate * 2.0);
+        const uint32_t held = que->clearDataWithLeftLengthFloat32(samples);
+        inputCountValue.store(double(held));
+        // The start moves back by the prior time the queue really holds.
+        const double seconds = rate > 0.0 ? held / (rate * 8.0) : 0.0;
+        recordStartDateValue = recordStartDateValue.addMSecs(-qint64(std::llround(seconds * 1000)));
+    } else {
+        // The reader's way of emptying: the capture callback may be writing.
+        que->clearDataWithLeftLengthFloat32(0);
+        inputCountValue.store(0.0);
+    }
+}
+
+void ZuRecorder::finishWriting() {
+    napWake.notify_all();
+    if (writer.joinable())
+        writer.join();
+    fileWriteingFlag.store(false, std::memory_order_release);
+    const double rate = sampleRate();
+    const double device = deviceRate.load(std::memory_order_relaxed);
+    if (writeFileID && rate > 0.0 && device > 0.0) {
+        const double due = lastInputValue - writeCountValue.load();
+        const double q = due * device * 4.0 / (channelsValue * rate);
+        if (q < 0.0)
+            ZuLogEvent::report(QStringLiteral("ZuRecorder: over input %1bytes(=%2seconds)")
+                                   .arg(qint64(-due))
+                                   .arg(-due / (2.0 * rate * channelsValue), 0, 'f', 6));
+        else if (q > 0.0)
+            writeSoundFile(static_cast<uint32_t>(q));
+    }
+    const int32_t overflow = overflowCountValue.load();
+    if (overflow != 0)
+        ZuLogEvent::error(
+            QStringLiteral("ZuRecorder: sound que buffer overflow %1 bytes.").arg(overflow));
+    if (rate > 0.0 && channelsValue > 0) {
+        const double expected = rate * secondCountValue * channelsValue * 2.0;
+        const double inputLoss = (expected - lastInputValue) / rate / channelsValue * 0.5;
+        const double writeLoss = (expected - writeCountValue.load()) / rate / channelsValue * 0.5;
+        if (inputLoss >= 1.0 || writeLoss >= 1.0)
+            ZuLogEvent::report(
+                QStringLiteral("ZuRecorder: data lost input=%1seconds, write=%2seconds")
+                    .arg(inputLoss, 0, 'f', 6)
+                    .arg(writeLoss, 0, 'f', 6));
+    }
+    if (writeFileID) {
+        if (writeFileID->close() != ZuAudioFile::Status::NoError)
+            ZuLogEvent::error(QStringLiteral("ZuRecorder: audio file write error."));
+        writeFileID.reset();
+    }
+    lastWriteValue = writeCountValue.load();
+    writeCountValue.store(0.0);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+class QSocketNotifier;
+
+// Turns the system's sleep and wake into the workspace notifications the
+// recorder observes: logind's PrepareForSleep on the system bus, and SIGUSR1
+// (will sleep) and SIGUSR2 (did wake) for runs without a bus and for tests.
+// One per process, started by the first recorder that wakes.
+class ZuSleepWatch : public QObject {
+    Q_OBJECT
+public:
+    static void start();
+    ~ZuSleepWatch() override;
+
+private slots:
+    void prepareForSleep(bool sleeping);
+
+private:
+    ZuSleepWatch();
+    void watchBus();
+    void watchSignals();
+
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+};

@@ -1,0 +1,177 @@
+// The condition machine row by row, the level delay, the displays and the
+// switches, on a stepped device and the manual clock.
+#include "ZuRecorderTestSupport.h"
+#include "platform/ZuLocalized.h"
+
+namespace {
+
+class RecorderConditionTest : public RecorderFixture {
+protected:
+    ZuRecorder& armed(int32_t mode, int32_t autoLevel = 10) {
+        ZuSettings::standard().setInteger(mode, "RecordMode");
+        ZuSettings::standard().setInteger(autoLevel, "AutoStartLevel");
+        ZuRecorder& r = launch();
+        r.recordButton.setState(1);
+        r.recordButton.perform();
+        return r;
+    }
+    void tick(double seconds = 0.05) {
+        run(seconds);
+        recorder().controlAutoDelay();
+    }
+};
+
+} // namespace
+
+TEST_F(RecorderConditionTest, DisarmedStopsARecordingAndOtherwiseStaysStopped) {
+    ZuRecorder& r = armed(0);
+    ASSERT_EQ(r.condition(), 1);
+    run(1.0);
+    r.recordButton.setState(0);
+    r.recordButton.perform();
+    EXPECT_EQ(r.condition(), 0);
+    EXPECT_FALSE(r.recordState());
+    EXPECT_EQ(recordings().size(), 1);
+    r.resetCondition();
+    EXPECT_EQ(r.condition(), 0);
+    EXPECT_EQ(recordings().size(), 1);
+    EXPECT_EQ(r.conditionText.text(), ZuLocalized::text("Stopped"));
+    EXPECT_EQ(r.conditionText.color(), QColor(Qt::black));
+}
+
+TEST_F(RecorderConditionTest, AlwaysModeStartsOnceAndKeepsRecording) {
+    ZuRecorder& r = armed(0);
+    EXPECT_EQ(r.condition(), 1);
+    EXPECT_TRUE(r.writeThread());
+    for (int i = 0; i < 10; ++i)
+        tick();
+    EXPECT_EQ(r.condition(), 1);
+    EXPECT_TRUE(QFile::exists(folder() + "/.NightwardenTempFile"));
+    EXPECT_EQ(r.conditionText.color(), QColor(Qt::red));
+}
+
+TEST_F(RecorderConditionTest, LevelModeFollowsTheThresholdAndTheDelay) {
+    ZuSettings::standard().setFloat(5.0f, "AutoStopDelayTime");
+    ZuRecorder& r = armed(1, 10);
+    // Below the threshold and not recording: unchanged, shown as red standby.
+    EXPECT_EQ(r.condition(), 0);
+    EXPECT_EQ(r.conditionText.text(), ZuLocalized::text("Standby"));
+    EXPECT_EQ(r.conditionText.color(), QColor(Qt::red));
+    level = 10;
+    tick();
+    EXPECT_EQ(r.condition(), 1);
+    tick();
+    EXPECT_EQ(r.condition(), 1);
+    // Low for less than the delay keeps it; a rise cancels the pending stop.
+    level = 3;
+    tick();
+    run(3.0);
+    tick();
+    EXPECT_EQ(r.condition(), 1);
+    level = 12;
+    tick();
+    level = 3;
+    tick();
+    run(4.5);
+    tick();
+    EXPECT_EQ(r.condition(), 1);
+    run(0.6);
+    tick();
+    EXPECT_EQ(r.condition(), 2);
+    EXPECT_EQ(recordings().size(), 1);
+    // Still low while in standby: unchanged.
+    tick();
+    EXPECT_EQ(r.condition(), 2);
+    EXPECT_EQ(r.actionMethod(), 0);
+}
+
+TEST_F(RecorderConditionTest, TheDelayCountsWholeSecondsFromTheFirstLowTick) {
+    ZuSettings::standard().setFloat(5.0f, "AutoStopDelayTime");
+    ZuRecorder& r = armed(1, 10);
+    level = 15;
+    tick();
+    level = 0;
+    tick();
+    const QDateTime low = ZuClock::now();
+    while (r.condition() == 1)
+        tick();
+    // The stop comes at the first tick at which the truncated time since the
+    // drop reaches the delay.
+    const double stoppedAfter = low.msecsTo(ZuClock::now()) / 1000.0;
+    EXPECT_GE(stoppedAfter, 5.0);
+    EXPECT_LT(stoppedAfter, 5.1);
+}
+
+TEST_F(RecorderConditionTest, StandbyModeStopsARecordingAndNeverRecords) {
+    ZuRecorder& r = armed(0);
+    ASSERT_EQ(r.condition(), 1);
+    run(0.5);
+    r.setRecordMode(2);
+    EXPECT_EQ(r.condition(), 2);
+    EXPECT_EQ(recordings().size(), 1);
+    EXPECT_TRUE(r.levelSlider.isEnabled());
+    level = 20;
+    tick();
+    EXPECT_EQ(r.condition(), 2);
+    EXPECT_EQ(r.conditionText.color(), QColor(Qt::red));
+    level = 0;
+    tick();
+    EXPECT_EQ(r.conditionText.color(), QColor(Qt::black));
+    EXPECT_EQ(recordings().size(), 1);
+    EXPECT_FALSE(QFile::exists(folder() + "/.NightwardenTempFile"));
+}
+
+TEST_F(RecorderConditionTest, AnUnknownModeLeavesTheConditionAlone) {
+    ZuRecorder& r = armed(0);
+    ASSERT_EQ(r.condition(), 1);
+    r.setRecordMode(7);
+    EXPECT_EQ(r.condition(), 1);
+    r.setRecordMode(2);
+    r.setRecordMode(7);
+    EXPECT_EQ(r.condition(), 2);
+}
+
+TEST_F(RecorderConditionTest, DisplaysShowModeChannelsRateAndButtonImages) {
+    ZuSettings::standard().setInteger(2, "ChannelsNumber");
+    ZuRecorder& r = armed(1);
+    EXPECT_EQ(r.modeText.text(), ZuLocalized::text("AutoMode"));
+    EXPECT_EQ(r.channelsText.text(), ZuLocalized::text("ChannelStereo"));
+    EXPECT_EQ(r.samplingText.text(), "22.05");
+    EXPECT_EQ(r.recordButton.imageName(), "RecordOnOtherButton.tif");
+    r.recordButton.setState(0);
+    r.recordButton.perform();
+    EXPECT_EQ(r.recordButton.imageName(), "RecordOffOtherButton.tif");
+    r.setRecordMode(0);
+    EXPECT_EQ(r.modeText.text(), ZuLocalized::text("AlwaysMode"));
+    r.setChannels(1);
+    EXPECT_EQ(r.channelsText.text(), ZuLocalized::text("ChannelMono"));
+    EXPECT_EQ(ZuRecorder::timeText(3723.9), "1:02'03\"");
+}
+
+TEST_F(RecorderConditionTest, TheRecordingTextBlinksEightTicksOnAndTwoOff) {
+    ZuRecorder& r = armed(0);
+    QString shown;
+    int hidden = 0;
+    for (int i = 0; i < 20; ++i) {
+        ZuClock::advance(0.2);
+        if (r.conditionText.text().isEmpty())
+            ++hidden;
+        else
+            shown = r.conditionText.text();
+    }
+    EXPECT_EQ(shown, ZuLocalized::text("Recording"));
+    EXPECT_EQ(hidden, 4);
+    EXPECT_EQ(r.recordTimeText.text(), "0:00'04\"");
+}
+
+TEST_F(RecorderConditionTest, TheEmergencyStopEndsTheRecordingAndBothSwitches) {
+    ZuRecorder& r = armed(0);
+    run(0.5);
+    r.emerRecordStop();
+    EXPECT_EQ(r.condition(), 0);
+    EXPECT_EQ(r.recordButton.state(), 0);
+    EXPECT_EQ(r.reserveButton.state(), 0);
+    EXPECT_EQ(r.actionMethod(), 4);
+    EXPECT_FALSE(ZuSettings::standard().boolForKey("RecordSwitch"));
+    EXPECT_EQ(recordings().size(), 1);
+}
