@@ -69,7 +69,7 @@ ZuDutyLogValues ZuDutyLog::currentValues() const {
     if (!controler)
         return v;
     const ZuRecorder* recorder = controler->recorder();
-    v.sampleRate = recorder->recordSampleRate();
+    v.sampleRate = recorder->sampleRate();
     v.channels = recorder->channels();
     v.recordMode = recorder->recordMode();
     v.startOnTheHour = recorder->startOnTheHour();

@@ -7,6 +7,7 @@
 #include "platform/ZuSettings.h"
 #include "platform/ZuTimer.h"
 #include "recording/ZuAudioFile.h"
+#include "recording/ZuLevelMeter.h"
 #include "recording/ZuMechanic.h"
 #include "recording/ZuQueBuffer.h"
 #include "recording/ZuSleepWatch.h"
@@ -249,7 +250,8 @@ double ZuRecorder::maxRecordTime() const {
 int32_t ZuRecorder::inputLevel() const {
     if (levelSource)
         return levelSource();
-    return 0;
+    ZuLevelMeter* meter = controler ? controler->meter() : nullptr;
+    return meter ? meter->level() : 0;
 }
 
 double ZuRecorder::needPerSecond() const {

@@ -164,6 +164,9 @@ void ZuControler::applicationDidFinishLaunching() {
     recorderComponent->mainTabSelected();
     playerComponent->mainTabUnselected();
     reserverComponent->mainTabUnselected();
+    recorderComponent->recordSourceChanged();
+    recorderComponent->monitorSourceChanged();
+    devicerComponent->recordDeviceStart();
     if (mainWindow) {
         mainWindow->setAlphaValue(windowOpacity);
         selectTabViewItem(0);
@@ -171,6 +174,8 @@ void ZuControler::applicationDidFinishLaunching() {
         mainWindow->show();
     }
     ZuLogEvent::post(QStringLiteral("DutyStart"));
+    recorderComponent->rescueTempFile();
+    recorderComponent->deleteProgressSoundFile();
     recorderComponent->reviveRecordCondition();
     if (recorderComponent->autoStartup())
         recorderComponent->autoRecordStart();

@@ -2,6 +2,8 @@
 // bindings. Set NW_SHOT_DIR to keep a picture of each tab.
 #include "ui/ZuMainWindow.h"
 #include "platform/ZuSettings.h"
+#include "platform/hal/AuHardware.h"
+#include "platform/hal/virtual/AuVirtualHardware.h"
 #include "recording/ZuRecorder.h"
 #include "shell/ZuControler.h"
 #include "support/NwTestSupport.h"
@@ -20,6 +22,9 @@ namespace {
 
 struct MainWindowTest : testing::Test {
     void SetUp() override {
+        // A stepped virtual input, so that the record button has something to record.
+        AuHardware::install(std::make_unique<AuVirtualHardware>(
+            AuVirtualHardware::defaultDevices(), AuVirtualHardware::Pacing::Stepped));
         ZuSettings::standard().setString(nwTestDir() + "/records", "DirectoryPath");
         ZuSettings::standard().setString(nwTestDir() + "/kept", "KeepFileKeepFolder");
         window = std::make_unique<ZuMainWindow>(&controler, [this] { ++quitRequests; });

@@ -36,7 +36,7 @@ TEST(DutyLogComponentsTest, TheBlocksPrintTheComponentsValues) {
     EXPECT_TRUE(start.contains(
         "\tinput device\t= " + controler.devicer()->presentJapanRecordSourceName() + "\n"));
     EXPECT_TRUE(start.contains(QStringLiteral("\tsample rate\t= %1Hz\n")
-                                   .arg(static_cast<int64_t>(recorder->recordSampleRate()))));
+                                   .arg(static_cast<int64_t>(recorder->sampleRate()))));
 
     recorder->setChannels(2);
     ZuLogEvent::post("ChannelsChange");
