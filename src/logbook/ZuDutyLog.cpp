@@ -79,6 +79,14 @@ ZuDutyLogValues ZuDutyLog::currentValues() const {
     v.markerOption = recorder->markerOption();
     v.markerSound = recorder->markerSound();
     v.inputSource = controler->devicer()->presentJapanRecordSourceName();
+    v.recordStartDate = recorder->recordStartDate();
+    v.recordStopDate = recorder->recordStopDate();
+    v.actionMethod = recorder->actionMethod();
+    v.reserveName = recorder->reserveName();
+    v.totalRecordTime = recorder->totalRecordTime();
+    v.dataSize = recorder->dataSize();
+    v.lastWrite = recorder->lastWrite();
+    v.lastCrashDate = recorder->lastCrashDate();
     const ZuMechanic* mechanic = controler->mechanic();
     v.recordFolder = mechanic->recordFolder();
     v.maxRecordTime = mechanic->maxRecordTime();

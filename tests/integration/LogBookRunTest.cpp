@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -140,4 +141,48 @@ TEST_F(LogBookRunTest, WithTheSwitchOffNoBookIsCreatedOrChanged) {
     runBriefly({"--set", "WriteLogBook=false"});
     EXPECT_EQ(readBook(), "an old duty\n");
     EXPECT_EQ(QFileInfo(book).lastModified(), changed);
+}
+
+TEST_F(LogBookRunTest, ARunThatRecordsTwiceLogsBothRecordingsInOrder) {
+    NightwardenProcess run(nwTestDir());
+    run.start(arguments() << "--virtual-input"
+                          << "tone:440:0.5"
+                          << "--set"
+                          << "RecordSwitch=true"
+                          << "--set"
+                          << "StartOnTheHour=false"
+                          << "--set"
+                          << "MaxRecordTime=3"
+                          << "--clock-start"
+                          << "2007-03-15T14:00:56"
+                          << "--quit-after"
+                          << "7");
+    ASSERT_TRUE(run.waitForFinished());
+    ASSERT_EQ(run.exitCode(), 0) << run.output().toStdString();
+
+    // The blocks' header lines, stamps left out, in the order written.
+    const QString text = readBook();
+    QStringList headers;
+    static const QRegularExpression header(R"(^2007\.3\.15 14:0[01]:\d\d (.*)$)");
+    for (const QString& line : text.split('\n')) {
+        const QRegularExpressionMatch m = header.match(line);
+        // Reports (the split's over-record) may come between; they are not
+        // what this run is about.
+        if (m.hasMatch() && m.captured(1) != "REPORT HAPPEN")
+            headers << m.captured(1);
+    }
+    EXPECT_EQ(headers,
+              QStringList({"DUTY START", "RECORDING START #000001", "RECORDING STOP #000001",
+                           "RECORDING START #000002", "RECORDING STOP #000002", "DUTY FINISH"}))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("RECORDING START #000001\n\tstart method\t= manual\n"));
+    // The split at the minute's work, after the longest length has passed.
+    EXPECT_TRUE(text.contains("RECORDING STOP #000001\n\tstop method\t= internal\n"
+                              "\trecord time\t= 00:00'0"));
+    EXPECT_TRUE(text.contains("RECORDING START #000002\n\tstart method\t= internal\n"));
+    EXPECT_EQ(text.count("\tinput device\t= Nightwarden Virtual Device\n"), 3);
+    static const QRegularExpression lost(
+        R"(\tdata size\t= [1-9]\d*bytes\n\twrite data\t= [1-9]\d*bytes\n)"
+        R"(\tlost data\t= -?\d+bytes\(-?\d+\.\d{6}seconds, -?\d+\.\d{6}%\)\n\n)");
+    EXPECT_EQ(text.count(lost), 2) << text.toStdString();
 }
