@@ -46,6 +46,6 @@ void ZuClock::advance(double seconds) {
     if (!manual.load())
         return;
     const int64_t target = manualNow.load() + static_cast<int64_t>(seconds * 1000.0 + 0.5);
-    ZuManualTimers::runUntil(target, setManualNow);
+    ZuManualTimers::runUntil(manualNow.load(), target, setManualNow);
     manualNow.store(target);
 }

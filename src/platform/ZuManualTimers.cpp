@@ -21,7 +21,7 @@ void ZuManualTimers::remove(ZuTimer* timer) {
     list.erase(std::remove(list.begin(), list.end(), timer), list.end());
 }
 
-void ZuManualTimers::runUntil(int64_t targetMSecs, void (*setNow)(int64_t)) {
+void ZuManualTimers::runUntil(int64_t nowMSecs, int64_t targetMSecs, void (*setNow)(int64_t)) {
     for (;;) {
         auto& list = timers();
         // Earliest due first; among equals, the one started first.
@@ -31,7 +31,9 @@ void ZuManualTimers::runUntil(int64_t targetMSecs, void (*setNow)(int64_t)) {
         if (next == list.end() || (*next)->dueMSecs > targetMSecs)
             return;
         ZuTimer* timer = *next;
-        setNow(timer->dueMSecs);
+        nowMSecs = std::max(nowMSecs, timer->dueMSecs);
+        timer->dueMSecs = nowMSecs;
+        setNow(nowMSecs);
         if (timer->repeating) {
             const auto step =
                 std::max<int64_t>(1, static_cast<int64_t>(timer->intervalSeconds * 1000.0 + 0.5));

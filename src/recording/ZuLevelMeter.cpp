@@ -1,6 +1,8 @@
 #include "recording/ZuLevelMeter.h"
 
 #include "platform/ZuSettings.h"
+#include "recording/ZuRecorder.h"
+#include "shell/ZuControler.h"
 
 #include <algorithm>
 #include <cmath>
@@ -55,6 +57,19 @@ void ZuLevelMeter::renewLEDDisplay() {
         emit led.changed();
 }
 
+AuStatus ZuLevelMeter::levelInputIOForDevice(AuDevice*, const AuTimeStamp*,
+                                             const AuBufferList* inputData, const AuTimeStamp*,
+                                             AuBufferList*, const AuTimeStamp*, void*) {
+    if (inputData && inputData->mNumberBuffers > 0 && inputData->mBuffers[0].mData)
+        sampleInput(static_cast<const float*>(inputData->mBuffers[0].mData),
+                    inputData->mBuffers[0].mDataByteSize / sizeof(float));
+    return 0;
+}
+
+void ZuLevelMeter::willSetLevelIOTarget(AuDevice*) {
+    initLEDDisplay();
+}
+
 void ZuLevelMeter::sampleInput(const float* samples, uint32_t count) {
     int32_t cycle = counter.load(std::memory_order_relaxed) + 1;
     if (cycle <= 7) {
@@ -83,6 +98,8 @@ void ZuLevelMeter::levelAnalyzer() {
             m = x;
     }
     currentLevel = static_cast<int32_t>(10.0 * std::log10(100.0 * m + 1.0));
+    if (controler && controler->recorder())
+        controler->recorder()->controlAutoDelay();
     dispLevel(currentLevel);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/ZuLevelDeviceClient.h"
 #include "platform/ZuControl.h"
 #include "platform/ZuTimer.h"
 
@@ -12,7 +13,7 @@ class ZuControler;
 // The LED level meter of the recorder tab, and the recorder's clock for level
 // decisions: every 0.05 second it turns the latest input snapshot into a level
 // on a 0 to 20 scale and hands over to the recorder's level tick.
-class ZuLevelMeter {
+class ZuLevelMeter : public ZuLevelDeviceClient {
 public:
     static constexpr int ledCount = 20;
     // LEDs from this index up are red.
@@ -32,6 +33,13 @@ public:
     void initLEDDisplay();
     // Redraws every LED without changing the state.
     void renewLEDDisplay();
+
+    // The level device's IO method: samples the input's first buffer.
+    AuStatus levelInputIOForDevice(AuDevice* device, const AuTimeStamp* timeStamp,
+                                   const AuBufferList* inputData, const AuTimeStamp* inputTime,
+                                   AuBufferList* outputData, const AuTimeStamp* outputTime,
+                                   void* clientData) override;
+    void willSetLevelIOTarget(AuDevice* device) override;
 
     // Audio thread, once per IO cycle: one cycle in eight keeps a snapshot of
     // the input's first buffer (interleaved floats).

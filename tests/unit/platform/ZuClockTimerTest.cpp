@@ -58,6 +58,19 @@ TEST(ManualClockTest, ATimerMayStopOrRestartItselfWhenItFires) {
     EXPECT_EQ(rearmed, 5);
 }
 
+TEST(ManualClockTest, SettingTheClockNeverMakesTimeRunBackwards) {
+    ZuClock::useManual(start);
+    QList<QDateTime> fired;
+    ZuTimer tick;
+    tick.start(1.0, true, [&] { fired << ZuClock::now(); });
+    // A jump forward: the overdue tick fires once, at the new time, then on.
+    ZuClock::useManual(start.addSecs(3600));
+    ZuClock::advance(2.0);
+    EXPECT_EQ(fired,
+              (QList<QDateTime>{start.addSecs(3600), start.addSecs(3601), start.addSecs(3602)}));
+    EXPECT_EQ(ZuClock::now(), start.addSecs(3602));
+}
+
 TEST(ManualClockTest, ADestroyedTimerNeverFires) {
     ZuClock::useManual(start);
     int count = 0;

@@ -96,9 +96,10 @@ TEST_F(RecorderConditionTest, TheDelayCountsWholeSecondsFromTheFirstLowTick) {
     while (r.condition() == 1)
         tick();
     // The stop comes at the first tick at which the truncated time since the
-    // drop reaches the delay.
+    // drop reaches the delay. The meter's own tick may have seen the drop up
+    // to one tick before the test's.
     const double stoppedAfter = low.msecsTo(ZuClock::now()) / 1000.0;
-    EXPECT_GE(stoppedAfter, 5.0);
+    EXPECT_GE(stoppedAfter, 5.0 - 0.05);
     EXPECT_LT(stoppedAfter, 5.1);
 }
 

@@ -33,11 +33,18 @@ protected:
 TEST_F(RecorderFilesTest, NamesCarryStartAndStopAndTakeAPlusWhenTaken) {
     ZuSettings::standard().setInteger(2, "ChannelsNumber");
     ZuRecorder& r = launch();
+    // Armed in always mode, as the record button does; the meter's tick keeps
+    // deciding meanwhile.
+    auto record = [&r, this](double seconds) {
+        r.recordButton.setState(1);
+        r.recordButton.perform();
+        run(seconds);
+        r.recordButton.setState(0);
+        r.recordButton.perform();
+    };
     for (int i = 0; i < 2; ++i) {
         ZuClock::useManual(QDateTime(QDate(2007, 3, 15), QTime(14, 30, 22)));
-        r.startRecording();
-        run(1.0);
-        r.stopRecording();
+        record(1.0);
     }
     EXPECT_EQ(recordings(), (QStringList{"_Nightwarden_20070315_143022~143023+.aif",
                                          "_Nightwarden_20070315_143022~143023.aif"}));
@@ -45,9 +52,7 @@ TEST_F(RecorderFilesTest, NamesCarryStartAndStopAndTakeAPlusWhenTaken) {
               "_Nightwarden_20070315_143022~14302322050SX");
     r.setHideSoundFile(true);
     ZuClock::useManual(QDateTime(QDate(2007, 3, 15), QTime(23, 59, 59)));
-    r.startRecording();
-    run(2.0);
-    r.stopRecording();
+    record(2.0);
     const QString hidden = folder() + "/.Nightwarden_20070315_235959~000001.aif";
     ASSERT_TRUE(QFile::exists(hidden)) << recordings().join(' ').toStdString();
     EXPECT_EQ(information(hidden), "_Nightwarden_20070315_235959~00000122050SX");
