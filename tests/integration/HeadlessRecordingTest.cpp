@@ -140,6 +140,48 @@ TEST_F(HeadlessRecordingTest, AlwaysModeRecordsTheInputBetweenStartAndStop) {
     EXPECT_TRUE(stored("ProgressSoundFileName").isEmpty());
 }
 
+TEST_F(HeadlessRecordingTest, LevelTriggeredBurstsMakeOneFileEachWithPriorTimeAndDelay) {
+    // Two-second bursts every eleven seconds; the meter's tick starts and
+    // stops the recordings.
+    NightwardenProcess run(nwTestDir());
+    run.start(base("bursts:2:9:0.5") << "--set"
+                                     << "RecordSwitch=true"
+                                     << "--set"
+                                     << "RecordMode=1"
+                                     << "--set"
+                                     << "AutoStartLevel=10"
+                                     << "--set"
+                                     << "PreBufferingSeconds=3"
+                                     << "--set"
+                                     << "AutoStopDelayTime=5"
+                                     << "--set"
+                                     << "SamplingRateNumber=2"
+                                     << "--set"
+                                     << "ChannelsNumber=1"
+                                     << "--quit-after"
+                                     << "19.5");
+    ASSERT_TRUE(run.waitForFinished(40000));
+    EXPECT_EQ(run.exitCode(), 0) << run.output().toStdString();
+    const QStringList names = recordings();
+    ASSERT_EQ(names.size(), 2) << names.join(' ').toStdString() << run.output().toStdString();
+
+    // The second burst's file: the prior time (silence), the burst, then the
+    // delay (silence) before the stop.
+    const Sound sound = readSound(folder + "/" + names[1]);
+    ASSERT_EQ(sound.channels, 1);
+    const double rate = sound.rate;
+    size_t first = sound.samples.size(), last = 0;
+    for (size_t i = 0; i < sound.samples.size(); ++i)
+        if (sound.samples[i] != 0) {
+            first = std::min(first, i);
+            last = i;
+        }
+    ASSERT_LT(first, sound.samples.size());
+    EXPECT_NEAR(first / rate, 3.0, 0.3);
+    EXPECT_NEAR((last - first) / rate, 2.0, 0.2);
+    EXPECT_NEAR((sound.samples.size() - last) / rate, 5.0, 1.1);
+}
+
 TEST_F(HeadlessRecordingTest, ASplitOnTheHourLosesNothing) {
     NightwardenProcess run(nwTestDir());
     run.start(base("file:" + ramp()) << "--set"
