@@ -388,9 +388,10 @@ void ZuDevice::changeMonitorSource(int32_t number) {
 void ZuDevice::setMonitorSource(int32_t number) {
     monitorSourceNumber = number;
     renewMonitorSource();
+    // The converter fits the new device before the recorder may unpause it.
+    newMonitorConverter();
     if (recorder)
         recorder->monitorSourceChanged();
-    newMonitorConverter();
 }
 
 void ZuDevice::setUseHighQuality(bool flag) {

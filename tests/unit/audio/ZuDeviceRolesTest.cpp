@@ -211,6 +211,8 @@ TEST_F(ZuDeviceRolesTest, PlayAndMonitorChangesAreSavedAndTold) {
     EXPECT_EQ(devicer.monitorChannels(), 1);
     ASSERT_NE(devicer.monitorConverter(), nullptr);
     EXPECT_EQ(devicer.monitorConverter()->outputChannels(), 1u);
+    // The recorder, told of the change, may unpause a device its converter fits.
+    EXPECT_TRUE(clients.monitorConverterFitAtChange);
     EXPECT_EQ(clients.calls, QStringList({"willSetPlayIOTarget", "playSourceChanged",
                                           "willSetMonitorIOTarget", "monitorSourceChanged"}));
 }

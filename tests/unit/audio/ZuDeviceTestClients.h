@@ -67,12 +67,18 @@ public:
         calls << "recordSourceChanged";
         recordStartedAtChange = devicer.recordDevice() && devicer.recordDevice()->isDeviceStarted();
     }
-    void monitorSourceChanged() override { calls << "monitorSourceChanged"; }
+    void monitorSourceChanged() override {
+        calls << "monitorSourceChanged";
+        AuConversionBuffer* converter = devicer.monitorConverter();
+        monitorConverterFitAtChange =
+            converter && converter->outputChannels() == uint32_t(devicer.monitorChannels());
+    }
     void playSourceChanged() override { calls << "playSourceChanged"; }
 
     ZuDevice& devicer;
     QStringList calls;
     bool recordStartedAtChange = false;
+    bool monitorConverterFitAtChange = false;
     // Runs inside the record cycle with the converter that cycle used.
     std::function<void(AuConversionBuffer*)> duringRecordCycle;
     std::atomic<uint64_t> recordCycles{0};
