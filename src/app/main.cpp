@@ -46,6 +46,32 @@ bool wantsHeadless(int argc, char** argv) {
     return !displayAvailable();
 }
 
+// The sources as the settings number them, with the names the window shows.
+void writeSourceListing(QTextStream& out) {
+    const ZuDevice devicer;
+    const struct {
+        const char* title;
+        QStringList names;
+        QStringList shown;
+    } roles[] = {
+        {"Record sources (recordSourceDevice)", devicer.usableRecordSourceNames(),
+         devicer.usableJapanRecordSourceNames()},
+        {"Playback and monitor sources (PlaybackSourceDevice, MonitorSourceDevice)",
+         devicer.usablePlaySourceNames(), devicer.usableJapanPlaySourceNames()},
+    };
+    for (const auto& role : roles) {
+        out << "\n" << role.title << ":\n";
+        if (role.names.isEmpty())
+            out << "  none\n";
+        for (int i = 0; i < role.names.size(); ++i) {
+            out << "  " << i << "  " << role.shown.value(i);
+            if (role.shown.value(i) != role.names.at(i))
+                out << " (" << role.names.at(i) << ")";
+            out << "\n";
+        }
+    }
+}
+
 int fail(const QString& message) {
     std::fprintf(stderr, "nightwarden: %s\n", qPrintable(message));
     return usageError;
@@ -111,6 +137,7 @@ int main(int argc, char** argv) {
     if (parser.isSet(listDevicesOption)) {
         QTextStream out(stdout);
         auWriteDeviceListing(out);
+        writeSourceListing(out);
         return 0;
     }
 

@@ -129,6 +129,8 @@ TEST_F(HeadlessRunTest, TheDeviceListShowsTheVirtualDevice) {
     EXPECT_EQ(run.exitCode(), 0);
     EXPECT_TRUE(run.output().contains("UID: nightwarden-virtual-0")) << run.output().toStdString();
     EXPECT_TRUE(run.output().contains("Channels: 2 in, 2 out"));
+    EXPECT_TRUE(run.output().contains("Record sources (recordSourceDevice):\n  0  "))
+        << run.output().toStdString();
 }
 
 TEST_F(HeadlessRunTest, VersionAndHelpNeedNoSettings) {

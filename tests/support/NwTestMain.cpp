@@ -8,6 +8,8 @@
 #include "platform/ZuPanels.h"
 #include "platform/ZuScriptedAnswerer.h"
 #include "platform/ZuSettings.h"
+#include "platform/hal/AuHardware.h"
+#include "platform/hal/virtual/AuVirtualHardware.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -58,6 +60,9 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     NwApplication app(argc, argv);
+    // Tests stand on the virtual backend; a test of real sound installs
+    // PortAudio itself.
+    AuHardware::install(std::make_unique<AuVirtualHardware>());
     testing::InitGoogleTest(&argc, argv);
     testing::UnitTest::GetInstance()->listeners().Append(new FreshEnvironment);
     const int result = RUN_ALL_TESTS();
