@@ -74,11 +74,15 @@ ZuDevice::ZuDevice() {
 
 ZuDevice::~ZuDevice() {
     // No callback may run once the converter goes.
+    releaseDevices();
+    delete monitorConverterPointer.exchange(nullptr);
+}
+
+void ZuDevice::releaseDevices() {
     recordDeviceObject.reset();
     levelDeviceObject.reset();
     monitorDeviceObject.reset();
     playDeviceObject.reset();
-    delete monitorConverterPointer.exchange(nullptr);
 }
 
 void ZuDevice::setClients(ZuRecordDeviceClient* recorderClient, ZuLevelDeviceClient* meterClient,

@@ -41,6 +41,8 @@ public:
                     ZuPlayDeviceClient* player);
 
     void awakeFromNib();
+    // Stops and releases the role devices: no IO callback runs afterwards.
+    void releaseDevices();
     // The source setters store their own keys; nothing is left to save here.
     void saveUserDefaults() {}
 

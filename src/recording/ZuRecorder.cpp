@@ -62,6 +62,10 @@ ZuRecorder::ZuRecorder() {
 
 ZuRecorder::~ZuRecorder() {
     ZuNotificationCenter::defaultCenter().removeObserver(this);
+    endWriteThread();
+}
+
+void ZuRecorder::endWriteThread() {
     writeThreadFlag.store(false, std::memory_order_release);
     napWake.notify_all();
     if (writer.joinable())

@@ -138,6 +138,8 @@ public:
     int32_t inputLevel() const;
     bool fileWriteing() const { return fileWriteingFlag.load(std::memory_order_acquire); }
     bool writeThread() const { return writeThreadFlag.load(std::memory_order_acquire); }
+    // Ends the write thread at once and waits for it (at the end of the run).
+    void endWriteThread();
     static QString headerString() { return QStringLiteral("_Nightwarden_"); }
     static QString fileExtension() { return QStringLiteral("aif"); }
     bool emergencyStopping() const { return emergency; }

@@ -54,9 +54,9 @@ void ZuRecorder::captureSamples(const float* samples, uint32_t byteSize) {
 }
 
 uint32_t ZuRecorder::preBufferSize() const {
-    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
-    const double rate = devicer ? devicer->recordSampleRate() : 0.0;
-    return static_cast<uint32_t>(rate * 80.0 * 2.0 * 4.0);
+    // The write thread asks too: it reads the rate noted at the queue's
+    // sizing, never the device manager.
+    return static_cast<uint32_t>(deviceRate.load() * 80.0 * 2.0 * 4.0);
 }
 
 void ZuRecorder::initSoundQue() {

@@ -80,6 +80,11 @@ ZuControler::ZuControler()
 
 ZuControler::~ZuControler() {
     ZuNotificationCenter::defaultCenter().removeObserver(this);
+    // The devices stop first, so no IO callback reaches a component being
+    // destroyed; then the recorder ends its write thread while the components
+    // it reports to still exist.
+    devicerComponent->releaseDevices();
+    recorderComponent->endWriteThread();
 }
 
 void ZuControler::awakeFromNib() {
