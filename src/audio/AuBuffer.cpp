@@ -13,11 +13,19 @@ void AuBuffer::bufferDidEmpty() {}
 uint32_t AuBuffer::writeFromContext(void* context, uint32_t count, bool waitForRoom) {
     uint32_t total = 0;
     while (count > 0) {
+        // The non-waiting form serves the audio threads: when the other side
+        // is in the middle of its copy it transfers nothing rather than wait.
         if (waitForRoom)
             writeLock.lockWhenCondition(kHasRoom);
-        else
-            writeLock.lock();
-        std::lock_guard general(generalLock);
+        else if (!writeLock.tryLock())
+            break;
+        std::unique_lock general(generalLock, std::defer_lock);
+        if (waitForRoom) {
+            general.lock();
+        } else if (!general.try_lock()) {
+            writeLock.unlockWithCondition(writeLock.condition());
+            break;
+        }
         uint32_t frames = framesInBuffer.load(std::memory_order_relaxed);
         uint32_t pos = bufferHead + frames;
         while (frames < bufferSize && count > 0) {
@@ -44,9 +52,15 @@ uint32_t AuBuffer::readToContext(void* context, uint32_t count, bool waitForData
     while (count > 0) {
         if (waitForData)
             readLock.lockWhenCondition(kHasData);
-        else
-            readLock.lock();
-        std::lock_guard general(generalLock);
+        else if (!readLock.tryLock())
+            break;
+        std::unique_lock general(generalLock, std::defer_lock);
+        if (waitForData) {
+            general.lock();
+        } else if (!general.try_lock()) {
+            readLock.unlockWithCondition(readLock.condition());
+            break;
+        }
         uint32_t frames = framesInBuffer.load(std::memory_order_relaxed);
         while (frames > 0 && count > 0) {
             const uint32_t n = std::min({count, frames, bufferSize - bufferHead});

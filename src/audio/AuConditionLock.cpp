@@ -6,6 +6,14 @@ void AuConditionLock::lock() {
     held = true;
 }
 
+bool AuConditionLock::tryLock() {
+    std::unique_lock guard(mutex, std::try_to_lock);
+    if (!guard.owns_lock() || held)
+        return false;
+    held = true;
+    return true;
+}
+
 void AuConditionLock::lockWhenCondition(int condition) {
     std::unique_lock guard(mutex);
     changed.wait(guard, [this, condition] { return !held && value == condition; });

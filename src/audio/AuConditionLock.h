@@ -12,6 +12,9 @@ public:
     explicit AuConditionLock(int condition) : value(condition) {}
 
     void lock();
+    // Takes the lock only if nobody holds it; never waits beyond the short
+    // guard of the flag itself.
+    bool tryLock();
     void lockWhenCondition(int condition);
     void unlockWithCondition(int condition);
     void setCondition(int condition);

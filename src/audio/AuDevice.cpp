@@ -599,7 +599,7 @@ void AuDevice::setDevicePaused(bool paused) {
 void AuDevice::dispatchIOProc(const AuTimeStamp* now, const AuBufferList* inputData,
                               const AuTimeStamp* inputTime, AuBufferList* outputData,
                               const AuTimeStamp* outputTime) {
-    if (isPaused.load(std::memory_order_acquire))
+    if (isPaused.load())
         return;
     if (myIOProc)
         myIOProc(myDevice, now, inputData, inputTime, outputData, outputTime, myIOProcClientData);

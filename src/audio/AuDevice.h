@@ -169,7 +169,9 @@ public:
                         const AuTimeStamp* inputTime, AuBufferList* outputData,
                         const AuTimeStamp* outputTime);
     void dispatchIOStartDidFailForReason(AuStatus reason);
-    void doSetPause(bool paused) { isPaused.store(paused, std::memory_order_release); }
+    // Sequentially consistent with the multiplexer's cycle counter: a pause
+    // that sees no cycle running is seen by every later cycle.
+    void doSetPause(bool paused) { isPaused.store(paused); }
 
 protected:
     // The stream objects this device makes; subclasses may make others.

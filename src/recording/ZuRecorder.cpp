@@ -18,6 +18,12 @@
 #include <mutex>
 
 namespace {
+// The write path makes mono or stereo only; any other stored count would
+// describe the data wrongly in the file's header.
+int32_t validChannels(int64_t value) {
+    return value == 1 ? 1 : 2;
+}
+
 ZuSettings& store() {
     return ZuSettings::standard();
 }
@@ -66,7 +72,11 @@ ZuRecorder::~ZuRecorder() {
 }
 
 void ZuRecorder::endWriteThread() {
-    writeThreadFlag.store(false, std::memory_order_release);
+    {
+        // Under the nap's lock, so that a thread about to nap sees the flag.
+        std::lock_guard guard(napLock);
+        writeThreadFlag.store(false, std::memory_order_release);
+    }
     napWake.notify_all();
     if (writer.joinable())
         writer.join();
@@ -92,7 +102,7 @@ void ZuRecorder::awakeFromNib() {
     recordModeValue = static_cast<int32_t>(store().integerForKey("RecordMode"));
     autoLevelValue = static_cast<int32_t>(store().integerForKey("AutoStartLevel"));
     rateNumberValue = static_cast<int32_t>(store().floatForKey("SamplingRateNumber"));
-    channelsValue = static_cast<int32_t>(store().integerForKey("ChannelsNumber"));
+    channelsValue = validChannels(store().integerForKey("ChannelsNumber"));
     delayTimeValue = static_cast<int32_t>(store().integerForKey("AutoStopDelayTime"));
     startOnTheHourValue = store().boolForKey("StartOnTheHour");
     sliderAlwaysValue = store().boolForKey("SliderAlwaysEnable");
@@ -217,7 +227,7 @@ void ZuRecorder::setRateNumber(int32_t value) {
 }
 
 void ZuRecorder::setChannels(int32_t value) {
-    channelsValue = value;
+    channelsValue = validChannels(value);
     channelsText.setText(channels(value));
 }
 

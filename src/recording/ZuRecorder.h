@@ -193,6 +193,8 @@ public:
     void makeProgressSoundFile();
     void renewalProgressSoundFile();
     void deleteProgressSoundFile();
+    // A stored progress name outside the record folder, or not a recording, is never touched.
+    bool isProgressSoundFile(const QString& path) const;
     void addOverRecordData();
     void delOverRecordData();
     bool writeInformationWithPath(const QString& path, const QDateTime& startDate,

@@ -395,12 +395,9 @@ void ZuRecorder::_stopRecording() {
             dispTimer->invalidate();
         conditionValue.store(0);
     }
-    writeThreadFlag.store(false, std::memory_order_release);
     // The last batch of the thread is written before the input is counted,
     // so that what is due afterwards is never negative.
-    napWake.notify_all();
-    if (writer.joinable())
-        writer.join();
+    endWriteThread();
     const double device = deviceRate.load();
     const double rate = sampleRate();
     const double counted = inputCountValue.exchange(0.0);

@@ -125,9 +125,17 @@ void ZuRecorder::makeProgressSoundFile() {
     store().synchronize();
 }
 
+bool ZuRecorder::isProgressSoundFile(const QString& path) const {
+    // The stored name is only trusted for a recording in the record folder.
+    const QFileInfo info(path);
+    return mechanic && !path.isEmpty() &&
+           info.absolutePath() == QFileInfo(mechanic->recordFolder()).absoluteFilePath() &&
+           ZuMechanic::isSoundFile(info.fileName());
+}
+
 void ZuRecorder::renewalProgressSoundFile() {
     const QString old = store().stringForKey("ProgressSoundFileName");
-    if (old.isEmpty() || !mechanic)
+    if (!isProgressSoundFile(old))
         return;
     mechanic->unlockFile(old);
     const QString name = whichHeaderString() + recordStartDateValue.toString(startForm) + '~' +
@@ -147,12 +155,10 @@ void ZuRecorder::deleteProgressSoundFile() {
         store().stringForKey("ProgressSoundFileName").isEmpty())
         return;
     const QString path = store().stringForKey("ProgressSoundFileName");
-    if (!path.isEmpty() && mechanic && QFileInfo(path).exists()) {
+    if (isProgressSoundFile(path) && QFileInfo(path).exists()) {
         mechanic->unlockFile(path);
         mechanic->removeFileAtPath(path);
-        if (QFileInfo(path).absolutePath() ==
-            QFileInfo(mechanic->recordFolder()).absoluteFilePath())
-            mechanic->deleteImageFile(QFileInfo(path).fileName());
+        mechanic->deleteImageFile(QFileInfo(path).fileName());
     }
     store().setString(QString(), "ProgressSoundFileName");
     store().synchronize();
@@ -204,7 +210,8 @@ void ZuRecorder::delOverRecordData() {
     QByteArray surplus;
     if (temp->seek(cut))
         surplus = temp->read(end - cut);
-    if (surplus.size() != end - cut || relay->write(surplus) != surplus.size() ||
+    // The surplus is safely in the relay file before the temporary file loses it.
+    if (surplus.size() != end - cut || relay->write(surplus) != surplus.size() || !relay->flush() ||
         !temp->resize(cut)) {
         ZuLogEvent::error(QStringLiteral("ZuRecorder: cannot open over record temp file."));
         overRecordBytesValue = 0;

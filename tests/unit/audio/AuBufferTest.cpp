@@ -1,6 +1,7 @@
 #include "audio/AuAudioBuffer.h"
 #include "audio/AuByteBuffer.h"
 
+#include <atomic>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <numeric>
@@ -176,4 +177,39 @@ TEST(AuBufferRateBookkeeping, EmptyingResetsTheRate) {
     ring->writeFromAudioBufferList(block.list, 100, 0.99, false);
     ring->flush();
     EXPECT_DOUBLE_EQ(ring->rateScalar(), 1.0);
+}
+
+namespace {
+
+// A ring whose reader can be held in the middle of its copy.
+class HeldRing : public AuBuffer {
+public:
+    HeldRing() : AuBuffer(64) {}
+    std::atomic<bool> reading{false};
+    std::atomic<bool> release{false};
+
+protected:
+    void performReadToContext(void*, uint32_t, uint32_t) override {
+        reading = true;
+        while (!release.load())
+            std::this_thread::yield();
+    }
+};
+
+} // namespace
+
+TEST(AuBufferConcurrentTest, ANonWaitingTransferNeverWaitsForTheOtherSidesCopy) {
+    HeldRing ring;
+    ASSERT_EQ(ring.writeFromContext(nullptr, 16, false), 16u);
+    std::thread reader([&] { ring.readToContext(nullptr, 8, false); });
+    while (!ring.reading.load())
+        std::this_thread::yield();
+    // The reader is inside its copy: the writer moves nothing and returns.
+    EXPECT_EQ(ring.writeFromContext(nullptr, 8, false), 0u);
+    EXPECT_EQ(ring.readToContext(nullptr, 8, false), 0u);
+    ring.release = true;
+    reader.join();
+    EXPECT_EQ(ring.count(), 8u);
+    EXPECT_EQ(ring.writeFromContext(nullptr, 8, false), 8u);
+    EXPECT_EQ(ring.count(), 16u);
 }

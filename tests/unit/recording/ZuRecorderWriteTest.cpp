@@ -133,3 +133,36 @@ TEST_F(RecorderWriteTest, FilesSplitBeforeTheirSoundOutgrowsTheHeaderFields) {
     controler->mechanic()->setMaxRecordTime(600.0);
     EXPECT_EQ(r.maxFileSeconds(), 600.0);
 }
+
+TEST_F(RecorderWriteTest, AStoredProgressNameOutsideTheRecordFolderIsNeverDeleted) {
+    // A stale or edited setting naming some other file of the user's.
+    const QString elsewhere = nwTestDir() + "/_Nightwarden_20070315_143022~143023.aif";
+    const QString notARecording = folder() + "/notes.txt";
+    for (const QString& path : {elsewhere, notARecording}) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+    }
+    for (const QString& path : {elsewhere, notARecording}) {
+        ZuSettings::standard().setString(path, "ProgressSoundFileName");
+        ZuRecorder& r = launch();
+        r.deleteProgressSoundFile();
+        EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
+        EXPECT_TRUE(ZuSettings::standard().stringForKey("ProgressSoundFileName").isEmpty());
+    }
+}
+
+TEST_F(RecorderWriteTest, AnImpossibleChannelCountRecordsStereoWithAMatchingHeader) {
+    ZuSettings::standard().setInteger(5, "ChannelsNumber");
+    ZuRecorder& r = launch();
+    EXPECT_EQ(r.channels(), 2);
+    r.recordButton.setState(1);
+    r.recordButton.perform();
+    run(1.0);
+    r.recordButton.setState(0);
+    r.recordButton.perform();
+    const QStringList names = recordings();
+    ASSERT_EQ(names.size(), 1);
+    EXPECT_EQ(readSound(folder() + "/" + names[0]).channels, 2);
+}
