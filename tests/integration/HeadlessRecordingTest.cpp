@@ -2,6 +2,7 @@
 // backend: what lands in the record folder, read back with an independent
 // reader and compared with the input sample by sample.
 #include "NightwardenProcess.h"
+#include "support/NwSound.h"
 #include "support/NwTestSupport.h"
 
 #include <QDateTime>
@@ -28,24 +29,10 @@ int16_t fileValue(float x) {
     return int16_t(x * 32767.0f);
 }
 
-struct Sound {
-    int rate = 0;
-    int channels = 0;
-    std::vector<int16_t> samples;
-};
+using Sound = NwSound;
 
 Sound readSound(const QString& path) {
-    Sound sound;
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.toUtf8().constData(), SFM_READ, &info);
-    if (!file)
-        return sound;
-    sound.rate = info.samplerate;
-    sound.channels = info.channels;
-    sound.samples.resize(size_t(info.frames) * info.channels);
-    sf_readf_short(file, sound.samples.data(), info.frames);
-    sf_close(file);
-    return sound;
+    return NwSound::read(path);
 }
 
 // The ramp frame the value belongs to, or -1.

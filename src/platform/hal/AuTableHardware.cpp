@@ -488,10 +488,7 @@ AuStatus AuTableHardware::removeIOProc(AuObjectID device, AuDeviceIOProc proc) {
         return kAuErrorBadObject;
     if (it->second.proc != proc)
         return kAuErrorNoIOProc;
-    if (it->second.running) {
-        closeIO(device);
-        it->second.running = false;
-    }
+    stopRunning(device, it->second);
     it->second.proc = nullptr;
     it->second.clientData = nullptr;
     return kAuNoError;
@@ -519,9 +516,13 @@ AuStatus AuTableHardware::stopDevice(AuObjectID device, AuDeviceIOProc proc) {
         return kAuErrorBadObject;
     if (it->second.proc != proc)
         return kAuErrorNoIOProc;
-    if (it->second.running) {
-        closeIO(device);
-        it->second.running = false;
-    }
+    stopRunning(device, it->second);
     return kAuNoError;
+}
+
+void AuTableHardware::stopRunning(AuObjectID device, DeviceEntry& entry) {
+    if (entry.running) {
+        closeIO(device);
+        entry.running = false;
+    }
 }

@@ -80,6 +80,8 @@ private:
         uint32_t direction;
     };
 
+    // Ends the IO of a running device (the table lock held).
+    void stopRunning(AuObjectID device, DeviceEntry& entry);
     AuStatus deviceProperty(const DeviceEntry& entry, const AuPropertyAddress& address,
                             QByteArray& value, const QByteArray& qualifier, bool* writable);
     AuStatus streamProperty(const StreamEntry& stream, const AuPropertyAddress& address,

@@ -12,11 +12,12 @@
 #include "recording/ZuMechanic.h"
 #include "recording/ZuRecorder.h"
 #include "shell/ZuControler.h"
+#include "support/NwSound.h"
 #include "support/NwTestSupport.h"
 
 #include <QDir>
-#include <cmath>
 #include <QFile>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <vector>
@@ -107,24 +108,8 @@ protected:
                                         QDir::Name);
     }
 
-    struct Sound {
-        int rate = 0;
-        int channels = 0;
-        std::vector<int16_t> samples;
-    };
-    static Sound readSound(const QString& path) {
-        Sound sound;
-        SF_INFO info{};
-        SNDFILE* file = sf_open(path.toUtf8().constData(), SFM_READ, &info);
-        if (!file)
-            return sound;
-        sound.rate = info.samplerate;
-        sound.channels = info.channels;
-        sound.samples.resize(size_t(info.frames) * info.channels);
-        sf_readf_short(file, sound.samples.data(), info.frames);
-        sf_close(file);
-        return sound;
-    }
+    using Sound = NwSound;
+    static Sound readSound(const QString& path) { return NwSound::read(path); }
 
     // The input frame whose left value the first sample holds, or -1.
     static int64_t inputFrameOf(int16_t left) {
