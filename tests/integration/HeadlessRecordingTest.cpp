@@ -63,10 +63,14 @@ struct HeadlessRecordingTest : testing::Test {
         sf_close(file);
         return path;
     }
-    QStringList base(const QString& input) const {
-        return {"--headless", "--settings", settings,
-                "--audio",    "virtual",    "--virtual-input",
-                input,        "--set",      "DirectoryPath=" + folder};
+    // The clock starts mid-hour unless a test says otherwise, so that no run
+    // meets a split on the hour or midnight by the wall clock's chance.
+    QStringList base(const QString& input,
+                     const QString& clockStart = QStringLiteral("2007-03-15T10:20:00")) const {
+        return {"--headless",    "--settings", settings,
+                "--audio",       "virtual",    "--virtual-input",
+                input,           "--set",      "DirectoryPath=" + folder,
+                "--clock-start", clockStart};
     }
     QStringList recordings() const {
         return QDir(folder).entryList({"_Nightwarden_*.aif*"}, QDir::Files, QDir::Name);
@@ -171,16 +175,14 @@ TEST_F(HeadlessRecordingTest, LevelTriggeredBurstsMakeOneFileEachWithPriorTimeAn
 
 TEST_F(HeadlessRecordingTest, ASplitOnTheHourLosesNothing) {
     NightwardenProcess run(nwTestDir());
-    run.start(base("file:" + ramp()) << "--set"
-                                     << "RecordSwitch=true"
-                                     << "--set"
-                                     << "SamplingRateNumber=2"
-                                     << "--set"
-                                     << "StartOnTheHour=true"
-                                     << "--clock-start"
-                                     << "2007-03-15T13:59:56"
-                                     << "--quit-after"
-                                     << "7");
+    run.start(base("file:" + ramp(), "2007-03-15T13:59:56") << "--set"
+                                                            << "RecordSwitch=true"
+                                                            << "--set"
+                                                            << "SamplingRateNumber=2"
+                                                            << "--set"
+                                                            << "StartOnTheHour=true"
+                                                            << "--quit-after"
+                                                            << "7");
     ASSERT_TRUE(run.waitForFinished());
     EXPECT_EQ(run.exitCode(), 0) << run.output().toStdString();
     const QStringList names = recordings();
@@ -200,18 +202,16 @@ TEST_F(HeadlessRecordingTest, ASplitAtTheMaximumLengthCarriesTheSurplusThroughTh
     NightwardenProcess run(nwTestDir());
     // 8 s at the minute tick of 14:01:00 with a 5 s maximum: the first file is
     // cut to 5 s and its last 3 s begin the next one.
-    run.start(base("file:" + ramp()) << "--set"
-                                     << "RecordSwitch=true"
-                                     << "--set"
-                                     << "SamplingRateNumber=2"
-                                     << "--set"
-                                     << "StartOnTheHour=false"
-                                     << "--set"
-                                     << "MaxRecordTime=5"
-                                     << "--clock-start"
-                                     << "2007-03-15T14:00:52"
-                                     << "--quit-after"
-                                     << "11");
+    run.start(base("file:" + ramp(), "2007-03-15T14:00:52") << "--set"
+                                                            << "RecordSwitch=true"
+                                                            << "--set"
+                                                            << "SamplingRateNumber=2"
+                                                            << "--set"
+                                                            << "StartOnTheHour=false"
+                                                            << "--set"
+                                                            << "MaxRecordTime=5"
+                                                            << "--quit-after"
+                                                            << "11");
     ASSERT_TRUE(run.waitForFinished());
     EXPECT_EQ(run.exitCode(), 0) << run.output().toStdString();
     const QStringList names = recordings();
@@ -246,8 +246,8 @@ TEST_F(HeadlessRecordingTest, AKilledRecordingIsRescuedAtTheNextLaunch) {
     const qint64 written = QFileInfo(temp).size() - 4096;
 
     NightwardenProcess second(nwTestDir());
-    second.start(base("silence") << "--quit-after"
-                                 << "0.5");
+    second.start(base("silence", "2007-03-15T10:40:00") << "--quit-after"
+                                                        << "0.5");
     ASSERT_TRUE(second.waitForFinished());
     EXPECT_EQ(second.exitCode(), 0) << second.output().toStdString();
     EXPECT_FALSE(QFile::exists(temp));
@@ -266,10 +266,8 @@ TEST_F(HeadlessRecordingTest, AKilledRecordingIsRescuedAtTheNextLaunch) {
 
 TEST_F(HeadlessRecordingTest, SleepEndsTheFileAndWakeBeginsANewOne) {
     NightwardenProcess run(nwTestDir());
-    run.start(base("tone:440:0.5") << "--set"
-                                   << "RecordSwitch=true"
-                                   << "--clock-start"
-                                   << "2007-03-15T10:00:10");
+    run.start(base("tone:440:0.5", "2007-03-15T10:00:10") << "--set"
+                                                          << "RecordSwitch=true");
     ASSERT_TRUE(run.waitForOutput("on duty without a window"));
     // Real seconds pass between the events, so that the names tell them apart.
     const auto let = [&run](int ms) {
