@@ -55,6 +55,9 @@ public:
     void recordSourceChanged() override;
     void monitorSourceChanged() override;
     void renewDispSampleRate() override;
+    // The record device stopped for good: unplugged, or its sound server
+    // went away.
+    void audioDeviceDidDie(AuDevice* device) override;
     void mainTabSelected() {}
     void mainTabUnselected() {}
 

@@ -122,6 +122,24 @@ void ZuRecorder::emerRecordStop() {
     emergency = false;
 }
 
+// A dead device delivers no more input, so a recording left running would
+// grow no longer while the duty looks armed. It is finished and named like
+// an emergency stop, and the user is told to reconnect. Both backends report
+// the death on the main thread.
+void ZuRecorder::audioDeviceDidDie(AuDevice* device) {
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    if (!devicer || device != devicer->recordDevice())
+        return;
+    const bool armed = recordButton.state() != 0 || reserveButton.state() != 0;
+    if (armed)
+        emerRecordStop();
+    ZuLogEvent::report(armed ? QStringLiteral("ZuRecorder: record device is lost, "
+                                              "recording is switched off.")
+                             : QStringLiteral("ZuRecorder: record device is lost."));
+    ZuAlerts::run(ZuAlert(QStringLiteral("RecordDeviceLost"), QStringLiteral("RecheckDevice"),
+                          QStringLiteral("Understand")));
+}
+
 void ZuRecorder::recordON() {
     recordStateValue = true;
     setControlState();
