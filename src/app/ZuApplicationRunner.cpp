@@ -1,6 +1,7 @@
 #include "app/ZuApplicationRunner.h"
 
 #include "platform/ZuConsole.h"
+#include "platform/ZuMainThread.h"
 #include "platform/ZuSettings.h"
 #include "recording/ZuRecorder.h"
 #include "shell/ZuControler.h"
@@ -71,6 +72,10 @@ void ZuApplicationRunner::terminateBySignal() {
         ZuConsole::line(QStringLiteral("Nightwarden: quitting when keeping is complete."));
         break;
     case ZuTerminateReply::Cancel:
+        // The duty goes on with recording stopped; the store says so too.
+        store.setBool(false, "RecordSwitch");
+        store.setBool(false, "ReserveSwitch");
+        store.synchronize();
         break;
     }
 }
@@ -80,14 +85,17 @@ void ZuApplicationRunner::hide() {
         mainWindow->hide();
 }
 
-void ZuApplicationRunner::terminate() {
+bool ZuApplicationRunner::terminate() {
     if (!finished && controler->applicationShouldTerminate() == ZuTerminateReply::Now)
         finish();
+    return finished;
 }
 
+// The keeper answers from its compression thread; the quit itself runs on
+// the main thread like every other.
 void ZuApplicationRunner::replyToApplicationShouldTerminate(bool shouldTerminate) {
     if (shouldTerminate)
-        finish();
+        zuPerformOnMainThread([this] { finish(); });
 }
 
 void ZuApplicationRunner::openUrl(const QUrl& url) {

@@ -24,7 +24,7 @@ public:
     void quitAfter(double seconds);
 
     void hide() override;
-    void terminate() override;
+    bool terminate() override;
     void replyToApplicationShouldTerminate(bool shouldTerminate) override;
     void openUrl(const QUrl& url) override;
 

@@ -24,6 +24,7 @@
 #include <QLockFile>
 #include <QTextStream>
 #include <cstdio>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -155,6 +156,12 @@ int main(int argc, char** argv) {
         if (!ok || quitAfter < 0)
             return fail(QStringLiteral("--quit-after \"%1\" is not a number of seconds.")
                             .arg(parser.value(quitAfterOption)));
+        // The timer counts milliseconds in an int.
+        const double longest = std::numeric_limits<int>::max() / 1000.0;
+        if (quitAfter > longest)
+            return fail(QStringLiteral("--quit-after \"%1\" is more than %2 seconds.")
+                            .arg(parser.value(quitAfterOption))
+                            .arg(static_cast<int>(longest)));
     }
 
     ZuSettings& store = ZuSettings::standard();

@@ -29,7 +29,7 @@ void ZuKeeper::initialize() {
             {"CompressRatio", 0.66f},
             {"SampleDataFilePath", ZuPaths::systemSoundFolder()},
             {"SampleDataFileName", ZuPaths::sampleSoundName()},
-            {"KeepFileExpandFolder", QStringLiteral("~/Desktop")},
+            {"KeepFileExpandFolder", QStringLiteral("~/DeskTop")},
         });
     });
 }

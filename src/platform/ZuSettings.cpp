@@ -8,11 +8,14 @@
 #include <QJsonDocument>
 #include <QSettings>
 #include <QStandardPaths>
+#include <cmath>
 
 namespace {
 
 // Array values are stored under this prefix so they can be told from strings.
 const QString jsonPrefix = QStringLiteral("json:");
+// Marks a string that would otherwise begin like an array or like this mark.
+const QString textPrefix = QStringLiteral("text:");
 
 bool parseBool(const QString& text, bool* ok) {
     const QString t = text.trimmed().toLower();
@@ -80,6 +83,8 @@ bool ZuSettings::hasStoredValue(const QString& key) const {
 
 QVariant ZuSettings::storedValue(const QString& key) const {
     QVariant raw = store->value(key);
+    if (raw.typeId() == QMetaType::QString && raw.toString().startsWith(textPrefix))
+        return raw.toString().mid(textPrefix.size());
     if (raw.typeId() == QMetaType::QString && raw.toString().startsWith(jsonPrefix)) {
         QJsonParseError error;
         const QJsonDocument doc =
@@ -136,6 +141,9 @@ QVariant ZuSettings::convert(const QVariant& raw, Kind kind) {
         } else {
             d = raw.toDouble();
         }
+        // A hand-edited "nan" or "1e30" is garbage, not a number to convert.
+        if (!std::isfinite(d) || (kind == Kind::Integer && std::abs(d) >= 9.2e18))
+            return {};
         if (kind == Kind::Integer)
             return QVariant::fromValue<qint64>(static_cast<qint64>(d));
         return d;
@@ -217,7 +225,10 @@ void ZuSettings::setDouble(double value, const QString& key) {
     write(key, value);
 }
 void ZuSettings::setString(const QString& value, const QString& key) {
-    write(key, value);
+    if (value.startsWith(jsonPrefix) || value.startsWith(textPrefix))
+        write(key, textPrefix + value);
+    else
+        write(key, value);
 }
 
 void ZuSettings::setArray(const QVariantList& value, const QString& key) {

@@ -385,6 +385,9 @@ void ZuRecorder::_startRecording() {
     if (mechanic && rate > 0.0 && !QFileInfo::exists(mechanic->temporaryFilePath()))
         writeFileID = mechanic->createAudioFileWithFormat(format, mechanic->temporaryFilePath());
     if (!writeFileID) {
+        // At a split the previous file is already finished: the condition
+        // says so before the switches go off, or they would stop it twice.
+        conditionValue.store(0);
         emerRecordStop();
         ZuAlerts::run({"FileCreateError", "CheckAndRetry", "Understand"});
         ZuLogEvent::error(QStringLiteral("ZuRecorder: record file create error."));

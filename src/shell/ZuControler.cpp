@@ -162,8 +162,10 @@ QUrl ZuControler::messagePageUrl() {
 }
 
 void ZuControler::applicationDidFinishLaunching() {
-    if (devicerComponent->awakeError() && app)
-        app->terminate();
+    // A quit that went ahead has already finished the duty: launching on
+    // would open a new one that never ends.
+    if (devicerComponent->awakeError() && app && app->terminate())
+        return;
     authorizationButton.setState(authorizationRequired ? 1 : 0);
     recorderComponent->setControlState();
     recorderComponent->mainTabSelected();

@@ -101,6 +101,7 @@ TEST_F(HeadlessRunTest, CommandLineMistakesEndWithStatusTwoAndAClearMessage) {
         {{"--set", "RecordMode"}, "is not KEY=VALUE"},
         {{"--clock-start", "yesterday"}, "is not YYYY-MM-DDTHH:MM:SS"},
         {{"--quit-after", "soon"}, "is not a number of seconds"},
+        {{"--quit-after", "3000000"}, "is more than 2147483 seconds"},
         {{"--audio", "jack"}, "unknown audio backend"},
         {{"--audio", "virtual", "--virtual-input", "tone:loud"}, "--virtual-input"},
         {{"--virtual-input", "silence"}, "needs --audio virtual"},

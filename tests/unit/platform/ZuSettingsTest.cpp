@@ -61,6 +61,9 @@ TEST_F(SettingsTest, ValuesSurviveTheFileWithTheirTypes) {
     store.setInteger(-42, "Number");
     store.setDouble(4700.5, "Size");
     store.setString("a, \"quoted\" = text", "Text");
+    // Texts that begin like the store's own marks stay texts.
+    store.setString("json:[1, 2]", "LooksLikeList");
+    store.setString("text:note", "LooksMarked");
     const QVariantList entry{"Night shift", 1, 3600, 7200};
     store.setArray({QVariant(entry), QVariant(entry)}, "List");
     ASSERT_TRUE(store.synchronize());
@@ -71,6 +74,9 @@ TEST_F(SettingsTest, ValuesSurviveTheFileWithTheirTypes) {
     EXPECT_EQ(reread.integerForKey("Number"), -42);
     EXPECT_DOUBLE_EQ(reread.doubleForKey("Size"), 4700.5);
     EXPECT_EQ(reread.stringForKey("Text"), "a, \"quoted\" = text");
+    EXPECT_EQ(reread.stringForKey("LooksLikeList"), "json:[1, 2]");
+    EXPECT_EQ(reread.stringForKey("LooksMarked"), "text:note");
+    EXPECT_TRUE(reread.ignoredKeys().isEmpty());
     const QVariantList list = reread.arrayForKey("List");
     ASSERT_EQ(list.size(), 2);
     const QVariantList first = list.at(0).toList();
@@ -91,17 +97,22 @@ TEST_F(SettingsTest, NumbersAndBooleansReadAcrossTypesAsThePlatformDoes) {
 }
 
 TEST_F(SettingsTest, GarbledStoredValuesReadAsTheFallbackWithOneWarningEach) {
-    writeFile(path, "[General]\nCount=lots\nOn=perhaps\nList=\"json:[1, 2\"\nGood=3\n");
+    writeFile(path, "[General]\nCount=lots\nOn=perhaps\nList=\"json:[1, 2\"\nGood=3\n"
+                    "Huge=1e30\nLevel=nan\n");
     store.setFilePath(path);
-    store.registerDefaults({{"Count", 7}, {"On", true}, {"List", QVariantList{5}}});
+    store.registerDefaults(
+        {{"Count", 7}, {"On", true}, {"List", QVariantList{5}}, {"Huge", 4}, {"Level", 0.5}});
     NwConsoleCapture console;
     EXPECT_EQ(store.integerForKey("Count"), 7);
     EXPECT_EQ(store.integerForKey("Count"), 7);
     EXPECT_TRUE(store.boolForKey("On"));
     EXPECT_EQ(store.arrayForKey("List"), QVariantList{5});
     EXPECT_EQ(store.integerForKey("Good"), 3);
-    EXPECT_EQ(store.ignoredKeys(), (QStringList{"Count", "List", "On"}));
-    EXPECT_EQ(console.lines().size(), 3);
+    // Numbers no field can hold are garbage too, not a conversion to guess at.
+    EXPECT_EQ(store.integerForKey("Huge"), 4);
+    EXPECT_DOUBLE_EQ(store.doubleForKey("Level"), 0.5);
+    EXPECT_EQ(store.ignoredKeys(), (QStringList{"Count", "Huge", "Level", "List", "On"}));
+    EXPECT_EQ(console.lines().size(), 5);
     EXPECT_TRUE(console.lines().first().contains("Count"));
 
     // Writing a good value ends the complaint.

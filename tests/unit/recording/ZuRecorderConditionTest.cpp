@@ -215,3 +215,27 @@ TEST_F(RecorderConditionTest, ADeviceThatDiesWhileDisarmedIsOnlyReported) {
     EXPECT_EQ(answerer->modalAlerts.size(), 1);
     EXPECT_TRUE(recordings().isEmpty());
 }
+
+TEST_F(RecorderConditionTest, ASplitWhoseNewFileCannotBeCreatedStopsOnceAndKeepsTheFinishedFile) {
+    ZuRecorder& r = armed(0);
+    run(1.0);
+    QStringList events;
+    const QString moved = nwTestDir() + "/moved";
+    ZuNotificationCenter::defaultCenter().addObserver(
+        ZuLogEvent::notificationName, this, [&](const ZuNotification& n) {
+            events << n.object.toString();
+            // The record folder goes away between the split's stop and start.
+            if (n.object.toString() == "RecordingStop" && !QFileInfo::exists(moved))
+                QDir().rename(folder(), moved);
+        });
+    NwConsoleCapture console;
+    r.restartRecording();
+    ZuNotificationCenter::defaultCenter().removeObserver(this);
+
+    EXPECT_EQ(events.count("RecordingStop"), 1) << events.join(", ").toStdString();
+    EXPECT_FALSE(console.lines().contains("ZuRecorder: record file rename error."));
+    EXPECT_TRUE(console.lines().contains("ZuRecorder: record file create error."));
+    EXPECT_EQ(r.condition(), 0);
+    EXPECT_EQ(r.recordButton.state(), 0);
+    EXPECT_EQ(QDir(moved).entryList({"_Nightwarden_*.aif"}, QDir::Files).size(), 1);
+}

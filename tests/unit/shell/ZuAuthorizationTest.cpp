@@ -1,4 +1,5 @@
 #include "shell/ZuAuthorization.h"
+#include "support/NwConsoleCapture.h"
 #include "support/NwTestSupport.h"
 
 #include <QFile>
@@ -21,6 +22,7 @@ protected:
                      "echo \"$@\" > \"$dir/args\"\n"
                      "cat > \"$dir/stdin\"\n"
                      "status=$(cat \"$dir/status\" 2>/dev/null || echo run)\n"
+                     "[ \"$status\" = crash ] && kill -SEGV $$\n"
                      "[ \"$status\" = run ] || exit \"$status\"\n"
                      "exec \"$@\" < \"$dir/stdin\"\n");
         script.close();
@@ -29,10 +31,10 @@ protected:
     }
     void TearDown() override { ZuAuthorizationSetup::setLauncher({"pkexec"}); }
 
-    void answerWith(int status) {
+    void answerWith(const QByteArray& status) {
         QFile file(nwTestDir() + "/status");
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray::number(status));
+        file.write(status);
     }
     QByteArray sent() const {
         QFile file(nwTestDir() + "/stdin");
@@ -45,7 +47,9 @@ protected:
 } // namespace
 
 TEST_F(AuthorizationTest, AGrantedRightHandsTheCommandRecordToTheHelper) {
+    NwConsoleCapture console;
     EXPECT_EQ(ZuAuthorization(), 0);
+    EXPECT_TRUE(console.lines().contains("Passing child command."));
     const QByteArray record = sent();
     ASSERT_EQ(record.size(), 32 + 4 + 1024);
     int32_t code = 0;
@@ -58,14 +62,16 @@ TEST_F(AuthorizationTest, AGrantedRightHandsTheCommandRecordToTheHelper) {
 }
 
 TEST_F(AuthorizationTest, ADismissedOrRefusedCheckAnswersMinusOne) {
-    answerWith(126);
+    answerWith("126");
     EXPECT_EQ(ZuAuthorization(), -1);
-    answerWith(127);
+    answerWith("127");
     EXPECT_EQ(ZuAuthorization(), -1);
 }
 
 TEST_F(AuthorizationTest, TheHelpersOwnFailureStillMeansTheRightWasGranted) {
-    answerWith(1);
+    answerWith("1");
+    EXPECT_EQ(ZuAuthorization(), 0);
+    answerWith("crash");
     EXPECT_EQ(ZuAuthorization(), 0);
 }
 

@@ -24,11 +24,15 @@ namespace {
 class RecordingApplication : public ZuApplicationPort {
 public:
     void hide() override { hidden = true; }
-    void terminate() override { ++terminateRequests; }
+    bool terminate() override {
+        ++terminateRequests;
+        return quitsAtOnce;
+    }
     void replyToApplicationShouldTerminate(bool yes) override { replies << yes; }
     void openUrl(const QUrl& url) override { opened << url; }
 
     bool hidden = false;
+    bool quitsAtOnce = false;
     int terminateRequests = 0;
     QList<bool> replies;
     QList<QUrl> opened;
@@ -85,6 +89,28 @@ TEST_F(ControlerTest, LaunchShowsTheRecorderTabAndLogsTheDutyStart) {
     EXPECT_TRUE(controler->authorizationButton.isEnabled());
     EXPECT_EQ(logEvents, QStringList{"DutyStart"});
     EXPECT_EQ(ZuAuthorizationSetup::checks(), 0);
+}
+
+TEST_F(ControlerTest, WithoutAnInputAQuitThatGoesAheadEndsTheLaunch) {
+    for (const bool quits : {true, false}) {
+        SCOPED_TRACE(quits ? "the quit goes ahead" : "the quit is refused");
+        AuHardware::install(std::make_unique<AuVirtualHardware>(
+            std::vector<AuVirtualDeviceConfig>{
+                AuVirtualDeviceConfig::standard("Speakers", "spk", 0, 2)},
+            AuVirtualHardware::Pacing::Stepped));
+        app.quitsAtOnce = quits;
+        app.terminateRequests = 0;
+        logEvents.clear();
+        answerer->modalAlerts.clear();
+        auto controler = launch();
+        EXPECT_EQ(app.terminateRequests, 1);
+        ASSERT_FALSE(answerer->modalAlerts.isEmpty());
+        EXPECT_EQ(answerer->modalAlerts[0].messageKey, "NoRecordSource");
+        // Only a refused quit opens the duty and shows the window.
+        EXPECT_EQ(logEvents.contains("DutyStart"), !quits);
+        EXPECT_EQ(window.isVisible(), !quits);
+        window.close();
+    }
 }
 
 TEST_F(ControlerTest, TabsResizeTheWindowKeepingItsTopLeftCorner) {

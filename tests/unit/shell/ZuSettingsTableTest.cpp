@@ -80,7 +80,7 @@ const QList<Default>& expectedDefaults() {
         {"CommandArgumentString", "-f %@"},
         {"MonitorCommandLine", true},
         {"CompressRatio", 0.66},
-        {"KeepFileExpandFolder", "~/Desktop"},
+        {"KeepFileExpandFolder", "~/DeskTop"},
     };
     return table;
 }
