@@ -187,6 +187,10 @@ std::unique_ptr<ZuAudioFile> ZuAudioFile::create(const QString& path,
     if (!file->writeExactly(0, header, sizeof header)) {
         setError(error,
                  QStringLiteral("cannot write the header of %1: %2").arg(path, strerror(errno)));
+        // A file without its header is no sound file: nothing may take it
+        // for one later.
+        file.reset();
+        ::unlink(QFile::encodeName(path).constData());
         return nullptr;
     }
     file->fileSize = headerLength;

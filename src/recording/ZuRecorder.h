@@ -87,6 +87,7 @@ public:
     void resetMonitorButtonImage();
     void protectHowling();
     void countRecordTime();
+    void showWriteIndicator(bool writing);
     void onTheMinuteTime();
     static QString timeText(double seconds);
 
@@ -267,6 +268,9 @@ private:
     int32_t delayTimeValue = 5;
     QDateTime delayCount;
     std::unique_ptr<ZuTimer> dispTimer;
+    std::unique_ptr<ZuTimer> writeErrorTimer;
+    // A source change came while recording; the queue is sized at the stop.
+    bool queNeedsSizing = false;
     bool onTheMinute = false;
     bool startOnTheHourValue = true;
     bool restarted = false;
@@ -288,6 +292,10 @@ private:
     std::atomic<bool> writeThreadError{false};
     std::atomic<bool> writeThreadFlag{false};
     std::atomic<bool> fileWriteingFlag{false};
+    // Batches the write thread has put in the file; the display tick lights
+    // the write indicator for each new one.
+    std::atomic<uint32_t> writtenBatches{0};
+    uint32_t shownBatches = 0;
     std::unique_ptr<ZuAudioFile> writeFileID;
     int64_t writePosValue = 0;
     int32_t preBufferSecValue = 3;

@@ -46,11 +46,13 @@ void ZuRecorder::captureSamples(const float* samples, uint32_t byteSize) {
     ZuQueBuffer* que = soundQueue.get();
     if (!que || !samples)
         return;
-    inputCountValue.fetch_add(double(byteSize), std::memory_order_relaxed);
     const uint32_t room = que->empty();
     if (byteSize > room && conditionValue.load(std::memory_order_relaxed) == 1)
         overflowCountValue.fetch_add(int32_t(byteSize - room), std::memory_order_relaxed);
     que->writeFloat32Data(samples, byteSize / 4);
+    // Counted once queued: a start that empties the queue in between never
+    // counts a cycle it has thrown away.
+    inputCountValue.fetch_add(double(byteSize), std::memory_order_relaxed);
 }
 
 uint32_t ZuRecorder::preBufferSize() const {
@@ -60,13 +62,17 @@ uint32_t ZuRecorder::preBufferSize() const {
 }
 
 void ZuRecorder::initSoundQue() {
+    // The queue is resized only while no recording reads it, and with the
+    // record device paused, so that no capture callback is writing it. The
+    // running recording keeps the rate its queue and counts were made for.
+    if (conditionValue.load() == 1) {
+        queNeedsSizing = true;
+        return;
+    }
+    queNeedsSizing = false;
     ZuDevice* devicer = controler ? controler->devicer() : nullptr;
     deviceRate.store(devicer ? devicer->recordSampleRate() : 0.0);
     const uint32_t length = preBufferSize();
-    // The queue is resized only while no recording reads it, and with the
-    // record device paused, so that no capture callback is writing it.
-    if (conditionValue.load() == 1)
-        return;
     AuDevice* device = devicer ? devicer->recordDevice() : nullptr;
     const bool pause = device && !device->isDevicePaused();
     if (pause)

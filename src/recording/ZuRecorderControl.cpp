@@ -310,6 +310,7 @@ void ZuRecorder::countRecordTime() {
     // A failed write ended the write thread; its stop and alert run here, on
     // the main thread.
     if (writeThreadError.load() && !fileWriteing() && conditionValue.load() == 1) {
+        writeThreadError.store(false);
         writeErrorSteps();
         return;
     }
@@ -333,12 +334,21 @@ void ZuRecorder::countRecordTime() {
     if (dispTotalTimeValue)
         elapsed += totalRecordTimeValue;
     recordTimeText.setText(timeText(elapsed));
+    const uint32_t batches = writtenBatches.load(std::memory_order_relaxed);
+    showWriteIndicator(batches != shownBatches);
+    shownBatches = batches;
     dispCondition();
     scheduleDisplayTick();
 }
 
+void ZuRecorder::showWriteIndicator(bool writing) {
+    writeIndicator.setState(writing ? 1 : 0);
+    writeIndicator.setText(writing ? QStringLiteral("\u25CF") : QString());
+}
+
 void ZuRecorder::onTheMinuteTime() {
-    if (reserveButton.state() != 0 || conditionValue.load() != 1)
+    // Between sleep and wake the wake's split is due, not this one.
+    if (reserveButton.state() != 0 || conditionValue.load() != 1 || sleepinDate.isValid())
         return;
     const QDateTime now = ZuClock::now();
     const int minute = now.time().minute();
@@ -415,6 +425,7 @@ void ZuRecorder::_stopRecording() {
         if (dispTimer)
             dispTimer->invalidate();
         conditionValue.store(0);
+        showWriteIndicator(false);
     }
     // The last batch of the thread is written before the input is counted,
     // so that what is due afterwards is never negative.
@@ -435,12 +446,27 @@ void ZuRecorder::_stopRecording() {
     if (restarted)
         overRecord();
     finishWriting();
+    // A write that failed in the last batch, or just before this stop, has
+    // not been answered by the display tick; it is answered after the stop.
+    const bool writeFailed = writeThreadError.exchange(false);
     if (overRecordBytesValue != 0)
         delOverRecordData();
-    moveToFinalName();
+    // The progress link goes first: a final name in the same second as the
+    // link's would otherwise be taken and the recording get a hidden name.
     deleteProgressSoundFile();
+    moveToFinalName();
     ZuLogEvent::post(sleepinDate.isValid() ? QStringLiteral("RecordingSleep")
                                            : QStringLiteral("RecordingStop"));
+    if (!restarted) {
+        sleepinDate = QDateTime();
+        if (queNeedsSizing)
+            initSoundQue();
+    }
+    if (writeFailed && !emergency) {
+        if (!writeErrorTimer)
+            writeErrorTimer = std::make_unique<ZuTimer>();
+        writeErrorTimer->start(0.0, false, [this] { writeErrorSteps(); });
+    }
 }
 
 void ZuRecorder::willSleepHandle() {
@@ -450,7 +476,10 @@ void ZuRecorder::willSleepHandle() {
 }
 
 void ZuRecorder::didWakeHandle() {
-    const bool wasRecording = sleepinDate.isValid();
+    // A recording that ended while the system slept has nothing to split.
+    const bool wasRecording = sleepinDate.isValid() && conditionValue.load() == 1;
+    if (!wasRecording)
+        sleepinDate = QDateTime();
     if (wasRecording) {
         restarted = true;
         _stopRecording();

@@ -74,19 +74,20 @@ uint32_t ZuRecorder::writeSoundFile(uint32_t size) {
     const uint32_t bytes = convertToFileSamples(writeBuffer.data(), got / 8, r, channelsValue);
     if (bytes == 0)
         return 0;
-    const ZuAudioFile::Status status =
-        writeFileID->writeBytes(writePosValue, bytes, writeBuffer.data());
-    // The size fields follow every batch, so the file is valid AIFF even if
-    // the program dies before the stop.
-    if (status != ZuAudioFile::Status::NoError ||
-        writeFileID->synchronize() != ZuAudioFile::Status::NoError) {
+    ZuAudioFile::Status status = writeFileID->writeBytes(writePosValue, bytes, writeBuffer.data());
+    if (status == ZuAudioFile::Status::NoError) {
+        writeCountValue.store(writeCountValue.load() + bytes);
+        writePosValue += bytes;
+        // The size fields follow every batch, so the file is valid AIFF even
+        // if the program dies before the stop.
+        status = writeFileID->synchronize();
+    }
+    if (status != ZuAudioFile::Status::NoError) {
         ZuConsole::line(QStringLiteral("ZuRecorder: %1").arg(ZuAudioFile::statusText(status)));
         ZuLogEvent::error(QStringLiteral("ZuRecorder: audio file write error."));
         writeThreadError.store(true);
         return 0;
     }
-    writeCountValue.store(writeCountValue.load() + bytes);
-    writePosValue += bytes;
     return bytes;
 }
 
@@ -104,7 +105,8 @@ void ZuRecorder::writeSoundFileThread() {
     writeThreadError.store(false);
     fileWriteingFlag.store(true, std::memory_order_release);
     while (writeThreadFlag.load(std::memory_order_acquire)) {
-        writeSoundFile(0);
+        if (writeSoundFile(0) > 0)
+            writtenBatches.fetch_add(1, std::memory_order_relaxed);
         if (writeThreadError.load())
             break;
         std::unique_lock lock(napLock);
@@ -136,15 +138,19 @@ void ZuRecorder::prepareSoundQue() {
     if (recordModeValue == 1) {
         const double rate = deviceRate.load(std::memory_order_relaxed);
         const auto samples = static_cast<uint32_t>(preBufferSecValue * rate * 2.0);
+        // Cycles the capture callback adds meanwhile count on top of what is
+        // held: an over-count only asks the last read for more than is there.
+        const double before = inputCountValue.load();
         const uint32_t held = que->clearDataWithLeftLengthFloat32(samples);
-        inputCountValue.store(double(held));
+        inputCountValue.fetch_add(double(held) - before);
         // The start moves back by the prior time the queue really holds.
         const double seconds = rate > 0.0 ? held / (rate * 8.0) : 0.0;
         recordStartDateValue = recordStartDateValue.addMSecs(-qint64(std::llround(seconds * 1000)));
     } else {
         // The reader's way of emptying: the capture callback may be writing.
-        que->clearDataWithLeftLengthFloat32(0);
+        // Counted from zero first, so a cycle in between is never lost.
         inputCountValue.store(0.0);
+        que->clearDataWithLeftLengthFloat32(0);
     }
 }
 

@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
 #include <QSocketNotifier>
 #include <csignal>
 #include <sys/socket.h>
@@ -48,9 +50,27 @@ void ZuSleepWatch::watchBus() {
         !bus.connect(QStringLiteral("org.freedesktop.login1"),
                      QStringLiteral("/org/freedesktop/login1"),
                      QStringLiteral("org.freedesktop.login1.Manager"),
-                     QStringLiteral("PrepareForSleep"), this, SLOT(prepareForSleep(bool))))
+                     QStringLiteral("PrepareForSleep"), this, SLOT(prepareForSleep(bool)))) {
         ZuConsole::line(QStringLiteral("ZuRecorder: no system bus, sleep and wake are not "
                                        "watched (SIGUSR1 and SIGUSR2 stand for them)."));
+        return;
+    }
+    takeSleepDelay();
+}
+
+void ZuSleepWatch::takeSleepDelay() {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
+    call << QStringLiteral("sleep") << QStringLiteral("Nightwarden")
+         << QStringLiteral("Noting the moment of sleep for the recording")
+         << QStringLiteral("delay");
+    const QDBusReply<QDBusUnixFileDescriptor> reply = QDBusConnection::systemBus().call(call);
+    if (reply.isValid())
+        sleepDelay = reply.value();
+    else
+        ZuConsole::line(QStringLiteral("ZuRecorder: sleep is not delayed for the recording (%1).")
+                            .arg(reply.error().message()));
 }
 
 void ZuSleepWatch::watchSignals() {
@@ -72,4 +92,10 @@ void ZuSleepWatch::watchSignals() {
 
 void ZuSleepWatch::prepareForSleep(bool sleeping) {
     postSleep(sleeping);
+    // The moment is noted: the system may go down now. Back up, the next
+    // sleep is delayed again.
+    if (sleeping)
+        sleepDelay = QDBusUnixFileDescriptor();
+    else
+        takeSleepDelay();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusUnixFileDescriptor>
 #include <QObject>
 #include <memory>
 
@@ -8,6 +9,8 @@ class QSocketNotifier;
 // Turns the system's sleep and wake into the workspace notifications the
 // recorder observes: logind's PrepareForSleep on the system bus, and SIGUSR1
 // (will sleep) and SIGUSR2 (did wake) for runs without a bus and for tests.
+// A delay lock held between the events lets the recorder note the moment of
+// sleep before the system goes down, rather than after it comes back.
 // One per process, started by the first recorder that wakes.
 class ZuSleepWatch : public QObject {
     Q_OBJECT
@@ -22,6 +25,8 @@ private:
     ZuSleepWatch();
     void watchBus();
     void watchSignals();
+    void takeSleepDelay();
 
     std::unique_ptr<QSocketNotifier> signalNotifier;
+    QDBusUnixFileDescriptor sleepDelay;
 };

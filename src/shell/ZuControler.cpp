@@ -181,8 +181,9 @@ void ZuControler::applicationDidFinishLaunching() {
         mainWindow->show();
     }
     ZuLogEvent::post(QStringLiteral("DutyStart"));
-    recorderComponent->rescueTempFile();
+    // The progress link first, so that the rescued file's name is free.
     recorderComponent->deleteProgressSoundFile();
+    recorderComponent->rescueTempFile();
     recorderComponent->reviveRecordCondition();
     if (recorderComponent->autoStartup())
         recorderComponent->autoRecordStart();

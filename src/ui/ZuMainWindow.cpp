@@ -99,7 +99,11 @@ QWidget* ZuMainWindow::makeRecorderTab() {
     grid->addWidget(display(&recorder->channelsText, "channelsText"), 4, 1);
     grid->addWidget(display(&recorder->samplingText, "samplingText"), 4, 2);
     grid->addWidget(display(&recorder->recordTimeInfoText, "recordTimeInfoText"), 5, 1);
-    grid->addWidget(display(&recorder->recordTimeText, "recordTimeText"), 5, 2);
+    auto* time = new QHBoxLayout;
+    time->addWidget(display(&recorder->recordTimeText, "recordTimeText"));
+    time->addWidget(display(&recorder->writeIndicator, "writeIndicator"));
+    time->addStretch();
+    grid->addLayout(time, 5, 2);
     grid->addWidget(display(&recorder->reserveNameText, "reserveNameText"), 6, 1);
     grid->addWidget(display(&recorder->reserveTimeText, "reserveTimeText"), 6, 2);
 

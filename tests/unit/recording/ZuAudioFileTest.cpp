@@ -1,5 +1,6 @@
 #include "recording/ZuAudioFile.h"
 
+#include "support/NwFileSizeLimit.h"
 #include "support/NwTestSupport.h"
 
 #include <QFile>
@@ -175,6 +176,15 @@ TEST(ZuAudioFileCreate, RefusesFormatsTheLayoutCannotCarry) {
     EXPECT_TRUE(error.contains("rate"));
     EXPECT_EQ(ZuAudioFile::create(nwTestDir() + "/missing/d.aif", pcm16(8000, 1), &error), nullptr);
     EXPECT_TRUE(error.contains("missing/d.aif"));
+
+    // A header that cannot be written leaves no half-made file behind.
+    const QString full = nwTestDir() + "/full.aif";
+    {
+        NwFileSizeLimit limit(1000);
+        EXPECT_EQ(ZuAudioFile::create(full, pcm16(8000, 1), &error), nullptr);
+    }
+    EXPECT_TRUE(error.contains("header")) << error.toStdString();
+    EXPECT_FALSE(QFile::exists(full));
 }
 
 TEST(ZuAudioFileReadWrite, ReadReportsBytesReadAndEndOfData) {

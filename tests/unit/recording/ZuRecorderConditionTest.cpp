@@ -4,6 +4,8 @@
 #include "platform/ZuLocalized.h"
 #include "support/NwConsoleCapture.h"
 
+#include <QDeadlineTimer>
+
 namespace {
 
 class RecorderConditionTest : public RecorderFixture {
@@ -164,6 +166,23 @@ TEST_F(RecorderConditionTest, TheRecordingTextBlinksEightTicksOnAndTwoOff) {
     EXPECT_EQ(shown, ZuLocalized::text("Recording"));
     EXPECT_EQ(hidden, 4);
     EXPECT_EQ(r.recordTimeText.text(), "0:00'04\"");
+}
+
+TEST_F(RecorderConditionTest, EachWriteBatchLightsTheWriteIndicatorForOneTick) {
+    ZuRecorder& r = armed(1, 10);
+    run(2.0);
+    level = 20;
+    tick();
+    ASSERT_EQ(r.condition(), 1);
+    // The prior time is written as soon as the write thread runs.
+    QDeadlineTimer deadline(10000);
+    while (r.writeIndicator.state() == 0 && !deadline.hasExpired())
+        ZuClock::advance(0.2);
+    EXPECT_EQ(r.writeIndicator.state(), 1);
+    EXPECT_FALSE(r.writeIndicator.text().isEmpty());
+    ZuClock::advance(0.2);
+    EXPECT_EQ(r.writeIndicator.state(), 0);
+    EXPECT_TRUE(r.writeIndicator.text().isEmpty());
 }
 
 TEST_F(RecorderConditionTest, TheEmergencyStopEndsTheRecordingAndBothSwitches) {

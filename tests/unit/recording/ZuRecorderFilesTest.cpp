@@ -2,6 +2,7 @@
 // with the over-record carried through the relay file, and the rescues.
 #include "ZuRecorderTestSupport.h"
 #include "recording/ZuAudioFile.h"
+#include "support/NwFileSizeLimit.h"
 
 namespace {
 
@@ -155,4 +156,65 @@ TEST_F(RecorderFilesTest, SleepEndsTheFileAtTheSleepMomentAndWakeBeginsAnother) 
     ASSERT_EQ(names.size(), 2);
     EXPECT_EQ(names[0], "_Nightwarden_20070315_143022~143025.aif");
     EXPECT_TRUE(names[1].startsWith("_Nightwarden_20070315_143045~14304"));
+}
+
+TEST_F(RecorderFilesTest, AStopInTheSecondOfTheProgressLinkKeepsTheRecordingsOwnName) {
+    ZuRecorder& r = launch();
+    r.recordButton.setState(1);
+    r.recordButton.perform();
+    run(0.3);
+    r.recordButton.setState(0);
+    r.recordButton.perform();
+    EXPECT_EQ(recordings(), QStringList{"_Nightwarden_20070315_143022~143022.aif"});
+}
+
+TEST_F(RecorderFilesTest, BetweenSleepAndWakeNoSplitRunsAndAnEndedRecordingStaysEnded) {
+    ZuSettings::standard().setFloat(30.0f, "MaxRecordTime");
+    ZuRecorder& r = launch();
+    r.recordButton.setState(1);
+    r.recordButton.perform();
+    run(3.0);
+    ZuNotificationCenter::defaultCenter().post(ZuRecorder::willSleepNotification);
+    // The minute tick at 14:31:00 finds the file past its maximum, but the
+    // wake's split is the one due.
+    run(40.0);
+    ZuNotificationCenter::defaultCenter().post(ZuRecorder::didWakeNotification);
+    // The file that ended at the sleep, and the progress link of the one
+    // the wake began.
+    const QStringList names = recordings();
+    ASSERT_EQ(names.size(), 2) << names.join(' ').toStdString();
+    EXPECT_EQ(names[0], "_Nightwarden_20070315_143022~143025.aif");
+    EXPECT_TRUE(names[1].startsWith("_Nightwarden_20070315_14310")) << names[1].toStdString();
+    EXPECT_EQ(r.condition(), 1);
+
+    // Asleep again, the recording is switched off before the wake comes.
+    ZuNotificationCenter::defaultCenter().post(ZuRecorder::willSleepNotification);
+    r.recordButton.setState(0);
+    r.recordButton.perform();
+    LogCapture log;
+    ZuNotificationCenter::defaultCenter().post(ZuRecorder::didWakeNotification);
+    EXPECT_EQ(r.condition(), 0);
+    EXPECT_TRUE(log.errors.isEmpty()) << log.errors.join(' ').toStdString();
+    EXPECT_EQ(recordings().size(), 2);
+}
+
+TEST_F(RecorderFilesTest, AWriteThatFailsAtTheStopIsStillAnsweredWithTheAlert) {
+    ZuRecorder& r = launch();
+    r.recordButton.setState(1);
+    r.recordButton.perform();
+    run(1.0);
+    {
+        // The last batch, written by the stop, finds the disk full.
+        NwFileSizeLimit limit(ZuAudioFile::headerLength);
+        r.recordButton.setState(0);
+        r.recordButton.perform();
+    }
+    EXPECT_TRUE(answerer->modalAlerts.isEmpty());
+    ZuClock::advance(0.1);
+    ASSERT_EQ(answerer->modalAlerts.size(), 1);
+    EXPECT_EQ(answerer->modalAlerts[0].messageKey, "FileWriteError");
+    EXPECT_EQ(r.actionMethod(), 4);
+    EXPECT_FALSE(ZuSettings::standard().boolForKey("RecordSwitch"));
+    // What was written is kept under its name.
+    EXPECT_EQ(recordings().size(), 1);
 }
