@@ -171,18 +171,14 @@ void ZuDevice::renewRecordSource() {
     recordDeviceObject.reset();
     levelDeviceObject.reset();
     recordSourceNumber = checkRecordSource(recordSourceNumber);
-    if (recordSourceNumber == -1) {
-        ZuConsole::line(QStringLiteral("No recording source is exist."));
-        recordRing.reset();
-        convertList.reset();
-        recordRate = 0.0;
-        recordFrames = 0;
-        recordChannelCount = 0;
+    std::unique_ptr<AuDevice> chosen;
+    if (recordSourceNumber != -1)
+        chosen = recordDeviceWithSource(recordSourceNumber);
+    // The device may also have gone between the two reads of the device list.
+    if (!chosen) {
+        clearRecordRole();
         return;
     }
-    const std::unique_ptr<AuDevice> chosen = recordDeviceWithSource(recordSourceNumber);
-    if (!chosen)
-        return;
     recordDeviceObject = std::make_unique<AuDevice>(chosen->deviceID());
     levelDeviceObject = std::make_unique<AuDevice>(chosen->deviceID());
     setRecordIOTargetWithDevice(recordDeviceObject.get());
@@ -208,6 +204,49 @@ void ZuDevice::renewRecordSource() {
         recorder->renewDispSampleRate();
 }
 
+void ZuDevice::clearRecordRole() {
+    ZuConsole::line(QStringLiteral("No recording source is exist."));
+    recordSourceNumber = -1;
+    recordRing.reset();
+    convertList.reset();
+    recordRate = 0.0;
+    recordFrames = 0;
+    recordChannelCount = 0;
+    // Without a successor device the meter would keep the last level it saw.
+    if (meter)
+        meter->willSetLevelIOTarget(nullptr);
+}
+
+// The nominal rate and the buffer size belong to the hardware, and changing
+// either restarts its running IO: an output role on the hardware of a role
+// already set up takes that role's values, so that neither role's fields
+// (nor the recording's rate) go stale behind it.
+void ZuDevice::chooseOutputRateAndSize(const AuDevice& device, double& rate,
+                                       int32_t& frames) const {
+    const auto shares = [&device](const std::unique_ptr<AuDevice>& role) {
+        return role && role.get() != &device && role->deviceID() == device.deviceID();
+    };
+    if (shares(recordDeviceObject)) {
+        rate = recordRate;
+        frames = recordFrames;
+    } else if (shares(playDeviceObject)) {
+        rate = playRate;
+        frames = playFrames;
+    } else if (shares(monitorDeviceObject)) {
+        rate = monitorRate;
+        frames = monitorFrames;
+    } else {
+        rate = sampleRateOfDevice(device);
+        frames = bufferSizeOfDevice(device);
+    }
+}
+
+bool ZuDevice::outputRoleDisagreesWithRecord(const AuDevice* device, double rate,
+                                             int32_t frames) const {
+    return device && recordDeviceObject && device->deviceID() == recordDeviceObject->deviceID() &&
+           (rate != recordRate || frames != recordFrames);
+}
+
 void ZuDevice::renewPlaySource() {
     playDeviceObject.reset();
     playSourceNumber = checkPlaySource(playSourceNumber);
@@ -228,9 +267,8 @@ void ZuDevice::renewPlaySource() {
         *playDeviceObject, sourceNameOfPlaySource(playSourceNumber), kAuDirectionOutput);
     if (!source.isEmpty())
         playDeviceObject->setDataSource(source, kAuDirectionOutput);
-    playRate = sampleRateOfDevice(*playDeviceObject);
+    chooseOutputRateAndSize(*playDeviceObject, playRate, playFrames);
     playDeviceObject->setNominalSampleRate(playRate);
-    playFrames = bufferSizeOfDevice(*playDeviceObject);
     playDeviceObject->setDeviceBufferSizeInFrames(uint32_t(playFrames));
     playChannelCount = channelsOfPlayDevice(*playDeviceObject);
     // Paused before it starts, so the player is never called unasked.
@@ -258,9 +296,8 @@ void ZuDevice::renewMonitorSource() {
         *monitorDeviceObject, sourceNameOfPlaySource(monitorSourceNumber), kAuDirectionOutput);
     if (!source.isEmpty())
         monitorDeviceObject->setDataSource(source, kAuDirectionOutput);
-    monitorRate = sampleRateOfDevice(*monitorDeviceObject);
+    chooseOutputRateAndSize(*monitorDeviceObject, monitorRate, monitorFrames);
     monitorDeviceObject->setNominalSampleRate(monitorRate);
-    monitorFrames = bufferSizeOfDevice(*monitorDeviceObject);
     monitorDeviceObject->setDeviceBufferSizeInFrames(uint32_t(monitorFrames));
     monitorChannelCount = channelsOfPlayDevice(*monitorDeviceObject);
     monitorRing = AuAudioBuffer::create(uint32_t(monitorFrames), uint32_t(monitorChannelCount));
@@ -366,7 +403,21 @@ void ZuDevice::setRecordSource(int32_t number) {
     // device runs, so the capture callback never meets either half-replaced.
     if (recorder)
         recorder->recordSourceChanged();
+    // An output role on the same hardware now runs at the record role's rate:
+    // renewed, its fields and the monitor converter follow.
+    const bool renewPlay =
+        outputRoleDisagreesWithRecord(playDeviceObject.get(), playRate, playFrames);
+    const bool renewMonitor =
+        outputRoleDisagreesWithRecord(monitorDeviceObject.get(), monitorRate, monitorFrames);
+    if (renewPlay)
+        renewPlaySource();
+    if (renewMonitor)
+        renewMonitorSource();
     newMonitorConverter();
+    if (renewMonitor && recorder)
+        recorder->monitorSourceChanged();
+    if (renewPlay && player)
+        player->playSourceChanged();
     recordDeviceStart();
 }
 

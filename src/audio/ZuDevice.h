@@ -164,6 +164,13 @@ private:
     using BufferListPointer = std::unique_ptr<AuBufferList, BufferListDisposer>;
     struct SourceEntry;
 
+    // The record role without a device: "no source", empty buffers, the
+    // meter reset.
+    void clearRecordRole();
+    void chooseOutputRateAndSize(const AuDevice& device, double& rate, int32_t& frames) const;
+    // An output role on the record hardware whose rate or size is not the
+    // record role's.
+    bool outputRoleDisagreesWithRecord(const AuDevice* device, double rate, int32_t frames) const;
     static std::vector<SourceEntry> sourceEntries(uint32_t direction);
     static QStringList representNames(const QStringList& names, uint32_t direction);
     QString sourceName(uint32_t direction, int32_t number) const;

@@ -46,6 +46,9 @@ void ZuLevelMeter::initLEDDisplay() {
     timer.invalidate();
     lastNum = maxNum = maxCount = currentLevel = 0;
     counter = 0;
+    // The last snapshot belongs to the device that went: until a new one
+    // samples, the level is silence.
+    frames.store(0, std::memory_order_release);
     for (int i = 0; i < ledCount; ++i)
         showLed(i, false);
     renewLEDDisplay();
@@ -66,6 +69,7 @@ AuStatus ZuLevelMeter::levelInputIOForDevice(AuDevice*, const AuTimeStamp*,
     return 0;
 }
 
+// Also told, with no device, when the level device goes without a successor.
 void ZuLevelMeter::willSetLevelIOTarget(AuDevice*) {
     initLEDDisplay();
 }
@@ -94,7 +98,8 @@ void ZuLevelMeter::levelAnalyzer() {
     const uint32_t n = frames.load(std::memory_order_acquire);
     for (uint32_t i = 0; i < n / 8; ++i) {
         const float x = buffer[8 * i].load(std::memory_order_relaxed);
-        if (x >= 0.0f && x > m)
+        // An infinite sample would make the level overflow its integer.
+        if (std::isfinite(x) && x > m)
             m = x;
     }
     currentLevel = static_cast<int32_t>(10.0 * std::log10(100.0 * m + 1.0));

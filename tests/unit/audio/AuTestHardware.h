@@ -2,13 +2,25 @@
 
 #include "platform/hal/virtual/AuVirtualHardware.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
-// Virtual hardware whose changes a test can raise by hand.
+// Virtual hardware whose changes a test can raise by hand, and which can run
+// a test's step before it answers a property read (a device going between two
+// reads).
 class AuTestHardware : public AuVirtualHardware {
 public:
     using AuVirtualHardware::AuVirtualHardware;
     void raise(const AuPropertyAddress& change) { propertyChanged(change); }
+
+    AuStatus getProperty(const AuPropertyAddress& address, QByteArray& value,
+                         const QByteArray& qualifier) override {
+        if (beforeRead)
+            beforeRead(address);
+        return AuVirtualHardware::getProperty(address, value, qualifier);
+    }
+    // Set before the devices run: the IO threads read properties too.
+    std::function<void(const AuPropertyAddress&)> beforeRead;
 };
 
 // Installs a backend of the test's own for the test's duration.

@@ -232,6 +232,62 @@ TEST_F(ZuDeviceRolesTest, HighQualityTakesEffectAtTheNextRecordSourceChange) {
     EXPECT_EQ(devicer.levelDevice()->nominalSampleRate(), 48000.0);
 }
 
+// Roles on one duplex device share its nominal rate: the record role's rate is
+// the one the hardware runs at, whatever renews the output roles.
+TEST_F(ZuDeviceRolesTest, OutputRolesOnTheRecordHardwareTakeTheRecordRate) {
+    AuVirtualDeviceConfig duplex = device("A Duplex", "a");
+    duplex.info.sampleRates = {{8000, 8000}, {44100, 44100}, {96000, 96000}};
+    AuTestHardware& hardware = install({duplex, device("B Output", "b", 0, 2)});
+    ZuDevice devicer;
+    ZuDeviceTestClients clients(devicer);
+    devicer.awakeFromNib();
+    devicer.recordDeviceStart();
+    ASSERT_EQ(devicer.recordSampleRate(), 44100.0);
+
+    devicer.setUseHighQuality(true);
+    devicer.setPlaySource(0);
+    devicer.setMonitorSource(0);
+    EXPECT_EQ(devicer.recordDevice()->nominalSampleRate(), 44100.0);
+    EXPECT_EQ(devicer.recordSampleRate(), 44100.0);
+    EXPECT_EQ(devicer.playSampleRate(), 44100.0);
+    EXPECT_EQ(devicer.monitorSampleRate(), 44100.0);
+    EXPECT_EQ(devicer.playBufferSize(), devicer.recordBufferSize());
+
+    // A role on hardware of its own chooses its rate.
+    devicer.setPlaySource(1);
+    EXPECT_EQ(devicer.playDevice()->deviceName(), "B Output");
+    EXPECT_EQ(devicer.playSampleRate(), 48000.0);
+
+    // The record role changes the duplex rate: the monitor role on it is
+    // renewed to match and told, the play role elsewhere is left alone.
+    clients.calls.clear();
+    devicer.setRecordSource(0);
+    EXPECT_EQ(devicer.recordSampleRate(), 96000.0);
+    EXPECT_EQ(devicer.recordDevice()->nominalSampleRate(), 96000.0);
+    EXPECT_EQ(devicer.monitorSampleRate(), 96000.0);
+    EXPECT_EQ(devicer.monitorDevice()->nominalSampleRate(), 96000.0);
+    EXPECT_TRUE(devicer.monitorDevice()->isDevicePaused());
+    EXPECT_EQ(devicer.playSampleRate(), 48000.0);
+    EXPECT_EQ(clients.calls, QStringList({"willSetRecordIOTarget", "willSetLevelIOTarget",
+                                          "renewDispSampleRate", "recordSourceChanged",
+                                          "willSetMonitorIOTarget", "monitorSourceChanged"}));
+
+    // Back on the duplex, the play role is renewed along with a record change.
+    devicer.setPlaySource(0);
+    EXPECT_EQ(devicer.playSampleRate(), 96000.0);
+    devicer.setUseHighQuality(false);
+    clients.calls.clear();
+    devicer.setRecordSource(0);
+    EXPECT_EQ(devicer.recordSampleRate(), 44100.0);
+    EXPECT_EQ(devicer.playSampleRate(), 44100.0);
+    EXPECT_EQ(devicer.monitorSampleRate(), 44100.0);
+    EXPECT_TRUE(clients.calls.contains("playSourceChanged"));
+    devicer.monitorDevicePaused(false);
+    hardware.step(devicer.recordDevice()->deviceID(), 2);
+    EXPECT_EQ(clients.recordCycles, 2u);
+    EXPECT_EQ(clients.monitorCycles, 2u);
+}
+
 TEST_F(ZuDeviceRolesTest, NoInputDeviceRaisesTheAlertLogsTheErrorAndSetsAwakeError) {
     install({device("C Output", "c", 0, 2)});
     NwConsoleCapture console;
@@ -297,6 +353,41 @@ TEST_F(ZuDeviceRolesTest, ASourceThatDisappearsLeavesTheRoleEmptyWithoutAnAlert)
     devicer.setRecordSource(-1);
     EXPECT_EQ(devicer.recordSource(), 0);
     EXPECT_NE(devicer.recordDevice(), nullptr);
+}
+
+TEST_F(ZuDeviceRolesTest, ARecordDeviceGoingBetweenTheListReadsLeavesNoRecordRole) {
+    AuTestHardware& hardware = install({device("A Duplex", "a")});
+    ZuDevice devicer;
+    ZuDeviceTestClients clients(devicer);
+    devicer.awakeFromNib();
+    devicer.recordDeviceStart();
+    const AuObjectID id = devicer.recordDevice()->deviceID();
+    // The renewal counts the sources on one read of the device list and
+    // takes the device on the next; the device goes in between.
+    int listReads = 0;
+    hardware.beforeRead = [&](const AuPropertyAddress& address) {
+        if (address.scope == AuScope::Hardware && address.property == auFourCC("dev#") &&
+            ++listReads == 2)
+            hardware.unplugDevice(id);
+    };
+    NwConsoleCapture console;
+    clients.calls.clear();
+
+    devicer.setRecordSource(0);
+    hardware.beforeRead = nullptr;
+    EXPECT_EQ(devicer.recordSource(), -1);
+    EXPECT_EQ(devicer.recordDevice(), nullptr);
+    EXPECT_EQ(devicer.levelDevice(), nullptr);
+    EXPECT_EQ(devicer.recordBuffer(), nullptr);
+    EXPECT_EQ(devicer.convertBuffer(), nullptr);
+    EXPECT_EQ(devicer.recordSampleRate(), 0.0);
+    EXPECT_EQ(devicer.recordBufferSize(), 0);
+    EXPECT_EQ(devicer.recordChannels(), 0);
+    EXPECT_EQ(devicer.monitorConverter(), nullptr);
+    EXPECT_TRUE(console.lines().contains("No recording source is exist."));
+    // The meter is told that its device went without a successor.
+    EXPECT_EQ(clients.calls, QStringList({"willSetLevelIOTarget", "recordSourceChanged"}));
+    EXPECT_TRUE(answerer->modalAlerts.isEmpty());
 }
 
 TEST_F(ZuDeviceRolesTest, AwakeErrorIsClearedByAStartWithAnInput) {

@@ -1,7 +1,12 @@
 #include "recording/ZuLevelMeter.h"
+#include "audio/AuDevice.h"
+#include "audio/ZuDevice.h"
 #include "platform/ZuClock.h"
+#include "platform/hal/virtual/AuVirtualHardware.h"
 
 #include <gtest/gtest.h>
+#include <limits>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -43,6 +48,17 @@ TEST_F(LevelMeterTest, LevelsFollowTheLogarithmicScale) {
         meter.levelAnalyzer();
         EXPECT_EQ(meter.level(), c.level) << c.sample;
     }
+}
+
+TEST_F(LevelMeterTest, NonFiniteSamplesAreSkipped) {
+    std::vector<float> samples(1024, 0.0f);
+    samples[0] = std::numeric_limits<float>::infinity();
+    samples[8] = std::numeric_limits<float>::quiet_NaN();
+    samples[16] = 0.1f;
+    for (int i = 0; i < 8; ++i)
+        meter.sampleInput(samples.data(), 1024);
+    meter.levelAnalyzer();
+    EXPECT_EQ(meter.level(), 10);
 }
 
 TEST_F(LevelMeterTest, OnlyOneCycleInEightIsSampledAndOnlyEveryEighthFloatExamined) {
@@ -114,6 +130,35 @@ TEST_F(LevelMeterTest, SilenceClearsTheColumnWithinTwentyTicks) {
     EXPECT_EQ(meter.litLeds(), 0);
     ticks(20);
     EXPECT_EQ(litCount(), 0);
+}
+
+// The level device of a real device manager on a stepped virtual input.
+TEST_F(LevelMeterTest, ARecordSourceThatGoesLeavesSilenceNotItsLastLevel) {
+    AuVirtualDeviceConfig microphone = AuVirtualDeviceConfig::standard("Mic", "mic", 1, 0);
+    microphone.input = *AuVirtualInput::parse("tone:1000:0.5");
+    auto backend = std::make_unique<AuVirtualHardware>(std::vector{microphone},
+                                                       AuVirtualHardware::Pacing::Stepped);
+    AuVirtualHardware& hardware = *backend;
+    std::unique_ptr<AuHardware> previous = AuHardware::install(std::move(backend));
+    {
+        ZuDevice devicer;
+        devicer.setClients(nullptr, &meter, nullptr);
+        devicer.awakeFromNib();
+        devicer.recordDeviceStart();
+        const AuObjectID id = devicer.levelDevice()->deviceID();
+        hardware.step(id, 8);
+        ticks(20);
+        ASSERT_GT(meter.level(), 10);
+        ASSERT_GT(litCount(), 10);
+
+        hardware.unplugDevice(id);
+        devicer.setRecordSource(0);
+        ASSERT_EQ(devicer.levelDevice(), nullptr);
+        ticks(40);
+        EXPECT_EQ(meter.level(), 0);
+        EXPECT_EQ(litCount(), 0);
+    }
+    AuHardware::install(std::move(previous));
 }
 
 TEST_F(LevelMeterTest, InitClearsTheDisplay) {
