@@ -3,6 +3,8 @@
 #include "audio/AuBufferList.h"
 #include "audio/AuDevice.h"
 #include "audio/AuProperties.h"
+#include "platform/ZuLogEvent.h"
+#include "platform/ZuMainThread.h"
 #include "platform/hal/AuHardware.h"
 
 #include <algorithm>
@@ -110,6 +112,31 @@ void AuIOProcMux::publish(const std::set<AuDevice*>& devices) {
     Snapshot* old = deviceProxyListCache.exchange(next);
     waitForCycleEnd();
     delete old;
+    watchOutputMismatch(devices.size() > 1);
+}
+
+void AuIOProcMux::watchOutputMismatch(bool watching) {
+    // The watch is a main-thread timer; registration from elsewhere leaves it.
+    if (!zuIsMainThread())
+        return;
+    // What the replaced snapshot met is still told.
+    reportOutputMismatch();
+    mismatchReported = false;
+    outputMismatch.store(false);
+    if (watching)
+        mismatchWatch.start(1.0, true, [this] { reportOutputMismatch(); });
+    else
+        mismatchWatch.invalidate();
+}
+
+void AuIOProcMux::reportOutputMismatch() {
+    if (mismatchReported || !outputMismatch.load())
+        return;
+    mismatchReported = true;
+    mismatchWatch.invalidate();
+    ZuLogEvent::error(QStringLiteral("AuIOProcMux: the output of device %1 does not fit its "
+                                     "stream layout; its clients run without output.")
+                          .arg(myDeviceID));
 }
 
 void AuIOProcMux::waitForCycleEnd() {
@@ -175,8 +202,13 @@ AuStatus AuIOProcMux::dispatchIOProcs(const AuTimeStamp* now, const AuBufferList
     if (snapshot && snapshot->devices.size() == 1) {
         snapshot->devices.front()->dispatchIOProc(now, inputData, inputTime, outputData,
                                                   outputTime);
-    } else if (snapshot && matchBufferToAudioBufferList(*snapshot, outputData)) {
-        AuBufferList* each = outputData ? snapshot->eachOutputData : nullptr;
+    } else if (snapshot) {
+        // A misfit output still runs every client, without output: the input
+        // (a recording) must not stop with it.
+        const bool fits = matchBufferToAudioBufferList(*snapshot, outputData);
+        if (!fits)
+            outputMismatch.store(true);
+        AuBufferList* each = outputData && fits ? snapshot->eachOutputData : nullptr;
         for (AuDevice* device : snapshot->devices) {
             if (each) {
                 for (uint32_t i = 0; i < each->mNumberBuffers; ++i)

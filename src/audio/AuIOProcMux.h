@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ZuTimer.h"
 #include "platform/hal/AuHardwareTypes.h"
 
 #include <atomic>
@@ -19,6 +20,11 @@ class AuHardware;
 // a new snapshot and waits until the cycle that may still use the old one has
 // ended before retiring it, so once a registration call returns no cycle uses
 // what it replaced.
+//
+// An output list the private one cannot take (another layout than the device
+// reported, or more frames) still runs every client, with no output list, so
+// that input keeps flowing; the IO thread only raises a flag, which the main
+// thread reports once per snapshot.
 class AuIOProcMux {
 public:
     explicit AuIOProcMux(AuObjectID deviceID);
@@ -55,6 +61,9 @@ private:
     struct Snapshot;
 
     void publish(const std::set<AuDevice*>& devices);
+    // Main thread: restarts the watch for a new snapshot, or ends it.
+    void watchOutputMismatch(bool watching);
+    void reportOutputMismatch();
     void waitForCycleEnd();
     static bool matchBufferToAudioBufferList(Snapshot& snapshot, const AuBufferList* output);
     static void mixIntoAudioBufferList(const AuBufferList* each, AuBufferList* output);
@@ -68,4 +77,8 @@ private:
     std::atomic<Snapshot*> deviceProxyListCache{nullptr};
     // Odd while the IO thread is inside a cycle.
     std::atomic<uint64_t> cycle{0};
+    // Set by the IO thread when an output list did not fit the private one.
+    std::atomic<bool> outputMismatch{false};
+    bool mismatchReported = false; // main thread
+    ZuTimer mismatchWatch;         // main thread
 };

@@ -2,9 +2,13 @@
 #include "AuTestHardware.h"
 #include "audio/AuBufferList.h"
 #include "audio/AuDevice.h"
+#include "platform/ZuClock.h"
+#include "support/NwConsoleCapture.h"
 
 #include <atomic>
+#include <memory>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -147,6 +151,51 @@ TEST_F(AuIOProcMuxTest, AShortenedBufferAffectsOnlyItsOwnMix) {
     EXPECT_EQ(out[0], 0.75f);
     EXPECT_EQ(out[1], 0.75f);
     EXPECT_EQ(out[2], 0.5f); // past a's shortened mix
+}
+
+TEST_F(AuIOProcMuxTest, AnOutputThePrivateListCannotTakeStillRunsEveryClientAndIsReportedOnce) {
+    ZuClock::useManual(QDateTime(QDate(2026, 5, 1), QTime(3, 0)));
+    NwConsoleCapture console;
+    ConstantClient a{0.25f}, b{0.5f};
+    auto devA = client(a);
+    auto devB = client(b);
+    devA->deviceStart();
+    devB->deviceStart();
+    AuIOProcMux& mux = AuIOProcMux::muxForDevice(devA.get());
+    const auto reports = [&console] {
+        return console.lines().filter("does not fit its stream layout").size();
+    };
+
+    // The device reported two output channels and at most 4096 frames.
+    const std::unique_ptr<AuBufferList, void (*)(AuBufferList*)> input(AuBufferListNew(1, 64, true),
+                                                                       AuBufferListDispose);
+    for (const auto& [channels, frames] : {std::pair{3u, 64u}, std::pair{2u, 8192u}}) {
+        const std::unique_ptr<AuBufferList, void (*)(AuBufferList*)> output(
+            AuBufferListNew(channels, frames, true), AuBufferListDispose);
+        const AuTimeStamp now;
+        mux.dispatchIOProcs(&now, input.get(), &now, output.get(), &now);
+        EXPECT_EQ(a.lastOutputList, nullptr) << channels;
+        EXPECT_EQ(b.lastOutputList, nullptr) << channels;
+        const auto* samples = static_cast<const float*>(output->mBuffers[0].mData);
+        EXPECT_EQ(samples[0], 0.0f) << channels; // left as handed in
+    }
+    EXPECT_EQ(a.cycles, 2);
+    EXPECT_EQ(b.cycles, 2);
+    EXPECT_EQ(reports(), 0); // nothing is written on the IO thread
+
+    ZuClock::advance(1.0);
+    EXPECT_EQ(reports(), 1);
+    const std::unique_ptr<AuBufferList, void (*)(AuBufferList*)> misfit(
+        AuBufferListNew(3, 64, true), AuBufferListDispose);
+    const AuTimeStamp now;
+    mux.dispatchIOProcs(&now, input.get(), &now, misfit.get(), &now);
+    ZuClock::advance(5.0);
+    EXPECT_EQ(reports(), 1);
+
+    // An output that fits is mixed as before.
+    hardware->step(id);
+    EXPECT_EQ(lastOutputSample(), 0.75f);
+    EXPECT_NE(a.lastOutputList, nullptr);
 }
 
 TEST_F(AuIOProcMuxTest, FailedStartLeavesTheMultiplexerEmpty) {
