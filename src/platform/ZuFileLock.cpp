@@ -57,14 +57,21 @@ bool lockWithAttribute(const QString& path, QString* error) {
     if (::stat(name.constData(), &info) != 0)
         return fail(error, reason(QStringLiteral("cannot read"), path));
     // A second lock must not save the bits the first one cleared.
-    if (!ZuFileLock::hasLockAttribute(path)) {
+    const bool marking = !ZuFileLock::hasLockAttribute(path);
+    if (marking) {
         const QByteArray mode = QByteArray::number(info.st_mode & 07777, 8);
         if (::setxattr(name.constData(), ZuFileLock::attributeName, mode.constData(),
                        size_t(mode.size()), 0) != 0)
             return fail(error, reason(QStringLiteral("cannot mark"), path));
     }
-    if (::chmod(name.constData(), info.st_mode & 07777 & ~mode_t(0222)) != 0)
-        return fail(error, reason(QStringLiteral("cannot make read-only"), path));
+    if (::chmod(name.constData(), info.st_mode & 07777 & ~mode_t(0222)) != 0) {
+        const QString why = reason(QStringLiteral("cannot make read-only"), path);
+        // A mark without the read-only bits would read as locked, and unlocking
+        // would meet the same refusal.
+        if (marking)
+            ::removexattr(name.constData(), ZuFileLock::attributeName);
+        return fail(error, why);
+    }
     return true;
 }
 

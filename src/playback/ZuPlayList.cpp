@@ -13,11 +13,19 @@
 
 namespace {
 
-// A two-digit field of a name; non-digits read as 0.
+// A two-digit field of a name; anything but two ASCII digits (a sign or a
+// space too) reads as 0.
 int twoDigits(const QString& name, int at) {
-    bool ok = false;
-    const int value = name.mid(at, 2).toInt(&ok);
-    return ok ? value : 0;
+    if (at < 0 || at + 2 > name.size())
+        return 0;
+    const QChar tens = name[at];
+    const QChar units = name[at + 1];
+    const auto digit = [](QChar c) {
+        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    };
+    if (!digit(tens) || !digit(units))
+        return 0;
+    return (tens.unicode() - '0') * 10 + (units.unicode() - '0');
 }
 
 struct Split {

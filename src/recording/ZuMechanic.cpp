@@ -45,11 +45,6 @@ void putBig32(QFile& file, qint64 offset, uint32_t value, bool* ok) {
     *ok = *ok && file.seek(offset) && file.write(bytes, 4) == 4;
 }
 
-bool usableFolder(const QString& path) {
-    const QFileInfo info(path);
-    return info.isDir() && info.isReadable() && info.isWritable() && info.isExecutable();
-}
-
 } // namespace
 
 void ZuMechanic::initialize() {
@@ -95,11 +90,19 @@ QString ZuMechanic::defaultRecordFolder() {
 }
 
 void ZuMechanic::setDirPath(const QString& path) {
-    QString used = QDir::cleanPath(path);
-    if (path.isEmpty() || !(usableFolder(used) || (QDir().mkpath(used) && usableFolder(used)))) {
+    // A relative path (from the command line) is resolved once, so that it
+    // keeps its meaning whatever the working folder later is.
+    QString used = path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    // An existing folder is kept even when it cannot be written just now (a
+    // read-only mount, a permission change): the writes report that, and the
+    // user's choice is not replaced for good by a passing condition.
+    const auto isFolder = [](const QString& candidate) {
+        return QFileInfo(candidate).isDir();
+    };
+    if (used.isEmpty() || !(isFolder(used) || (QDir().mkpath(used) && isFolder(used)))) {
         ZuConsole::line(QStringLiteral("Data folder is changed to default"));
         used = defaultRecordFolder();
-        if (!QDir().mkpath(used) || !usableFolder(used))
+        if (!QDir().mkpath(used) || !isFolder(used))
             ZuLogEvent::error(
                 QStringLiteral("ZuMechanic: cannot use the record folder %1.").arg(used));
     }
@@ -271,8 +274,12 @@ std::unique_ptr<ZuAudioFile> ZuMechanic::openAIFFFileWithPath(const QString& pat
         ZuLogEvent::error(QStringLiteral("ZuMechanic: audio file get property2 error."));
         return nullptr;
     }
-    formatInput = description;
-    inputBytes = count;
+    // A caller that takes the values itself (the analyzer's thread) leaves the
+    // shared ones to the main thread's own last open.
+    if (!format && !byteCount) {
+        formatInput = description;
+        inputBytes = count;
+    }
     if (format)
         *format = description;
     if (byteCount)
@@ -423,8 +430,11 @@ double ZuMechanic::totalDataSize() const {
 }
 
 double ZuMechanic::folderSizeWithPath(const QString& path) {
+    // Every entry counts, the subfolders' own entries too.
     double total = 0.0;
-    QDirIterator it(path, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    QDirIterator it(path,
+                    QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
         total += double(it.fileInfo().size());

@@ -69,10 +69,10 @@ public:
     // Sound files.
     std::unique_ptr<ZuAudioFile> createAudioFileWithFormat(const AuStreamBasicDescription& format,
                                                            const QString& path);
-    // Opens read-only and keeps the file's format and sound byte count in
-    // audioFormatInput/numDatas. The analyzer's thread calls this too: it
-    // should take the two values through the out-parameters, which are filled
-    // under the same lock as the open.
+    // Opens read-only. Without out-parameters the file's format and sound byte
+    // count are kept in audioFormatInput/numDatas; with either, only the
+    // out-parameters receive them and the kept values stay. The analyzer's
+    // thread calls this too, and takes the values through the out-parameters.
     std::unique_ptr<ZuAudioFile> openAIFFFileWithPath(const QString& path,
                                                       AuStreamBasicDescription* format = nullptr,
                                                       int64_t* byteCount = nullptr);

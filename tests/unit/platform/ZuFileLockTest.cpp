@@ -30,14 +30,14 @@ mode_t modeOf(const QString& path) {
     return info.st_mode & 07777;
 }
 
-// Capabilities are per thread: this thread alone loses the right to the
-// immutable flag.
-bool dropImmutableCapability() {
+// Capabilities are per thread: this thread alone loses that right (the
+// immutable flag, or changing the mode of another user's file).
+bool dropCapability(unsigned capability) {
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[2] = {};
     if (::syscall(SYS_capget, &header, data) != 0)
         return false;
-    data[0].effective &= ~(1u << CAP_LINUX_IMMUTABLE);
+    data[0].effective &= ~(1u << capability);
     return ::syscall(SYS_capset, &header, data) == 0;
 }
 
@@ -70,6 +70,28 @@ TEST(ZuFileLockAttribute, LockMarksAndClearsWriteBitsUnlockRestoresThem) {
     // A second lock must not save the read-only bits as the ones to restore.
     ASSERT_TRUE(ZuFileLock::lock(path));
     ASSERT_TRUE(ZuFileLock::unlock(path));
+    EXPECT_FALSE(ZuFileLock::isLocked(path));
+    EXPECT_EQ(modeOf(path), mode_t(0664));
+}
+
+TEST(ZuFileLockAttribute, AMarkWhoseModeCannotChangeIsTakenBack) {
+    MethodGuard guard(ZuFileLock::Method::ExtendedAttribute);
+    // Another user's file: the attribute may be written, the mode not.
+    const QString path = makeFile("other.aif", 0664);
+    if (::chown(QFile::encodeName(path).constData(), 4321, 4321) != 0)
+        GTEST_SKIP() << "cannot give a file to another user here";
+    bool dropped = false;
+    bool locked = true;
+    QString error;
+    std::thread worker([&] {
+        dropped = dropCapability(CAP_FOWNER);
+        locked = ZuFileLock::lock(path, &error);
+    });
+    worker.join();
+    ASSERT_TRUE(dropped);
+    EXPECT_FALSE(locked);
+    EXPECT_TRUE(error.startsWith("cannot make read-only")) << error.toStdString();
+    EXPECT_FALSE(ZuFileLock::hasLockAttribute(path));
     EXPECT_FALSE(ZuFileLock::isLocked(path));
     EXPECT_EQ(modeOf(path), mode_t(0664));
 }
@@ -122,7 +144,7 @@ TEST(ZuFileLockAutomatic, WithoutTheRightToTheFlagFallsBackToTheAttribute) {
     bool locked = false;
     bool flagged = true;
     std::thread worker([&] {
-        dropped = dropImmutableCapability();
+        dropped = dropCapability(CAP_LINUX_IMMUTABLE);
         locked = ZuFileLock::lock(path);
         flagged = ZuFileLock::hasImmutableFlag(path);
     });

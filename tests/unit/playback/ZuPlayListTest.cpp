@@ -67,12 +67,17 @@ TEST(ZuPlayListRows, OnlyRecordingNamesAreListedInNameOrder) {
 TEST(ZuPlayListRows, NonDigitTimesReadAsZeroAndShortFilesHaveNoNote) {
     const QString dir = nwTestDir();
     makeRecording(dir + "/_Nightwarden_20070305_1a0000~1b0030.aif", {}, 100);
+    // Signs and spaces are not digits either: start "-1" " 5" "+5", end 01 " 7" 30.
+    makeRecording(dir + "/_Nightwarden_20070305_-1 5+5~01 730.aif");
     ZuPlayList list;
     list.initWithDirPath(dir);
-    ASSERT_EQ(list.totalFiles(), 1);
+    ASSERT_EQ(list.totalFiles(), 2);
+    EXPECT_EQ(list.startTimeStringAtRow(1), "00:00:00");
+    EXPECT_EQ(list.endTimeStringAtRow(1), "00:00:30");
+    EXPECT_EQ(list.noteStringAtRow(1), "");
     EXPECT_EQ(list.startTimeStringAtRow(0), "00:00:00");
-    EXPECT_EQ(list.endTimeStringAtRow(0), "00:00:30");
-    EXPECT_EQ(list.noteStringAtRow(0), "");
+    EXPECT_EQ(list.endTimeStringAtRow(0), "01:00:30");
+    EXPECT_EQ(list.spendTimeStringAtRow(0), "1:00'30\"");
 }
 
 TEST(ZuPlayListRows, NoteStopsAtZeroOrAfter128Bytes) {

@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -96,6 +97,31 @@ TEST_F(ZuMechanicFiles, OpenKeepsTheFormatAndByteCountOfTheLastFile) {
     EXPECT_EQ(mechanic.numDatas(), 6);
     EXPECT_EQ(ZuMechanic::audioDataByteCount(*file), 6);
     EXPECT_EQ(file->writeBytes(0, 2, data), ZuAudioFile::Status::NotPermitted);
+}
+
+TEST_F(ZuMechanicFiles, AnOpenWithOutParametersLeavesTheKeptValuesAlone) {
+    const QString mine = inFolder("mine.aif");
+    const QString theirs = inFolder("theirs.aif");
+    const unsigned char data[8] = {};
+    auto made = mechanic.createAudioFileWithFormat(recordingFormat(11025, 1), mine);
+    made->writeBytes(0, 6, data);
+    made->close();
+    made = mechanic.createAudioFileWithFormat(recordingFormat(48000, 2), theirs);
+    made->writeBytes(0, 8, data);
+    made->close();
+
+    ASSERT_NE(mechanic.openAIFFFileWithPath(mine), nullptr);
+    // The analyzer's thread opens another file in between.
+    AuStreamBasicDescription format;
+    int64_t count = 0;
+    std::thread analyzer([&] { mechanic.openAIFFFileWithPath(theirs, &format, &count); });
+    analyzer.join();
+    EXPECT_EQ(format.mSampleRate, 48000.0);
+    EXPECT_EQ(format.mChannelsPerFrame, 2u);
+    EXPECT_EQ(count, 8);
+    EXPECT_EQ(mechanic.audioFormatInput().mSampleRate, 11025.0);
+    EXPECT_EQ(mechanic.audioFormatInput().mChannelsPerFrame, 1u);
+    EXPECT_EQ(mechanic.numDatas(), 6);
 }
 
 // Damaged files through the mechanic: each is refused with the open error,

@@ -18,6 +18,42 @@ TEST(ZuMechanicFolder, ExistingFolderIsUsedAndStored) {
     EXPECT_EQ(ZuSettings::standard().stringForKey("DirectoryPath"), path);
 }
 
+TEST(ZuMechanicFolder, ARelativePathIsStoredAbsolute) {
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(nwTestDir()));
+    const QString expected = QDir::currentPath() + "/Rec";
+    ZuMechanic mechanic;
+    mechanic.setDirPath("Relative/../Rec");
+    QDir::setCurrent(before);
+    EXPECT_EQ(mechanic.recordFolder(), expected);
+    EXPECT_TRUE(QFileInfo(expected).isDir());
+    EXPECT_EQ(ZuSettings::standard().stringForKey("DirectoryPath"), expected);
+    // Later file names do not depend on the working folder.
+    EXPECT_EQ(mechanic.temporaryFilePath(), expected + "/.NightwardenTempFile");
+}
+
+TEST(ZuMechanicFolder, AnExistingFolderThatCannotBeWrittenNowIsKept) {
+    const QString path = nwTestDir() + "/ReadOnly";
+    ASSERT_TRUE(QDir().mkpath(path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
+    // The permission bits do not stop root; the immutable flag does.
+    ZuFileLock::setMethod(ZuFileLock::Method::ImmutableFlag);
+    const bool flagged = ZuFileLock::lock(path);
+    ZuFileLock::setMethod(ZuFileLock::Method::Automatic);
+    const bool writable = QFileInfo(path).isWritable();
+    LogCapture log;
+    ZuMechanic mechanic;
+    mechanic.setDirPath(path);
+    if (flagged)
+        ZuFileLock::unlock(path);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (writable)
+        GTEST_SKIP() << "no folder here can be made unwritable";
+    EXPECT_EQ(mechanic.recordFolder(), path);
+    EXPECT_EQ(ZuSettings::standard().stringForKey("DirectoryPath"), path);
+    EXPECT_FALSE(log.lines.contains("Data folder is changed to default"));
+}
+
 TEST(ZuMechanicFolder, UnusablePathsFallBackToTheDefaultFolder) {
     writeBytesTo(nwTestDir() + "/plainfile", 10);
     const QStringList unusable = {
