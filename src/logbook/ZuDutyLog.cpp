@@ -190,6 +190,5 @@ void ZuDutyLog::recordingStopEvent() {
 }
 
 void ZuDutyLog::dutyFinishEvent(const QDateTime& now) {
-    append(ZuDutyLogText::dutyFinishBlock(now, dutyStart));
-    logBook.close();
+    logBook.appendAndClose(ZuDutyLogText::dutyFinishBlock(now, dutyStart).toUtf8());
 }

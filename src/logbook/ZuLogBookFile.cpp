@@ -34,6 +34,19 @@ bool ZuLogBookFile::isOpen() const {
 
 bool ZuLogBookFile::append(const QByteArray& block) {
     std::lock_guard lock(mutex);
+    return appendLocked(block);
+}
+
+bool ZuLogBookFile::appendAndClose(const QByteArray& block) {
+    std::lock_guard lock(mutex);
+    const bool appended = appendLocked(block);
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+    return appended;
+}
+
+bool ZuLogBookFile::appendLocked(const QByteArray& block) {
     if (fd < 0)
         return false;
     // One write in practice; the loop only finishes a write cut short by a

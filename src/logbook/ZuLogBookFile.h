@@ -22,10 +22,13 @@ public:
     bool isOpen() const;
     // Appends the block whole; false while no file is open.
     bool append(const QByteArray& block);
+    // The last block: nothing another thread appends can come after it.
+    bool appendAndClose(const QByteArray& block);
     void close();
 
 private:
     bool openLocked(const QString& path, int flags);
+    bool appendLocked(const QByteArray& block);
 
     mutable std::mutex mutex;
     int fd = -1;
