@@ -17,7 +17,8 @@ public:
                                            const AuTimeStamp* outputTime, void* clientData) = 0;
 
     // A new level device (not yet started) is about to get this client as its
-    // IO target: the moment to reset the display.
+    // IO target: the moment to reset the display. Null when the level device
+    // went and none replaces it.
     virtual void willSetLevelIOTarget(AuDevice* /*device*/) {}
 
 protected:
