@@ -36,7 +36,9 @@ bool Logger::initLogBook() {
 
 bool Logger::writeLog(const QDateTime& date, const QString& title, const QString& text) {
     QFile file(path_);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    // Only initLogBook makes the book: one deleted meanwhile stays gone
+    // rather than restarting quietly with a partial history.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly)) {
         qWarning() << "Log book open error.";
         return false;
     }

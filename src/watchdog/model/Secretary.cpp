@@ -193,7 +193,12 @@ void Secretary::setRemoveButtonEnabled(bool enabled) {
 }
 
 bool Secretary::validateDrop(const QStringList& files) const {
-    return files.size() == 1 && QFileInfo(files.first()).suffix() == QLatin1String("desktop");
+    if (files.size() != 1)
+        return false;
+    // Only a file on this machine: a URL (https://…/x.desktop) or a relative
+    // name is no local path, and would only be refused after the drop.
+    const QFileInfo file(files.first());
+    return file.isAbsolute() && file.isFile() && file.suffix() == QLatin1String("desktop");
 }
 
 bool Secretary::acceptDrop(const QStringList& files) {

@@ -64,6 +64,7 @@ QStringList GhoulView::localFiles(const QMimeData* data) {
     QStringList files;
     if (data == nullptr || !data->hasUrls())
         return files;
+    // Anything but a local file stays a URL, which the drop validation refuses.
     for (const QUrl& url : data->urls())
         files << (url.isLocalFile() ? url.toLocalFile() : url.toString());
     return files;

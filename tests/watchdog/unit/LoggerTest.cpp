@@ -57,4 +57,20 @@ TEST(LoggerBook, UnwritableBookIsReportedAndSkipped) {
     EXPECT_EQ(consoleLines, (QStringList{"Log book create error.", "Log book open error."}));
 }
 
+TEST(LoggerBook, DeletedBookIsNotMadeAgainByALaterRecord) {
+    ZgTestEnvironment env;
+    Logger logger(env.logBookFile());
+    ASSERT_TRUE(logger.initLogBook());
+    ASSERT_TRUE(logger.writeLog(QDateTime::currentDateTime(), "ZuGhoulizer is started.", ""));
+    ASSERT_TRUE(QFile::remove(env.logBookFile()));
+
+    consoleLines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(captureConsole);
+    EXPECT_FALSE(
+        logger.writeLog(QDateTime::currentDateTime(), "Ghoulize is failed.", "Mail is dead."));
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(consoleLines, QStringList{"Log book open error."});
+    EXPECT_FALSE(QFile::exists(env.logBookFile()));
+}
+
 } // namespace

@@ -7,6 +7,8 @@
 #include "ui/LogPanel.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -69,6 +71,43 @@ TEST_F(PanelTest, ListPanelFollowsTheSecretary) {
     EXPECT_FALSE(panel.removeButton()->isEnabled());
     panel.close();
     EXPECT_FALSE(settings.frame("GhoulListPanel").isEmpty()) << "the frame is kept on close";
+}
+
+TEST_F(PanelTest, TableTakesDropsOfLocalDesktopEntriesOnly) {
+    GhoulView view;
+    view.setSecretary(&secretary);
+    view.show();
+    QWidget* target = view.viewport();
+    QStringList refusals;
+    QObject::connect(&secretary, &Secretary::addRefused, [&](const QString& m) { refusals << m; });
+    auto dragEnters = [&](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        return enter.isAccepted();
+    };
+    auto drop = [&](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+        return event.isAccepted();
+    };
+    const QUrl remote("https://example.org/apps/mail.desktop");
+    const QUrl local = QUrl::fromLocalFile(env.writeEntry("mail"));
+
+    EXPECT_FALSE(dragEnters({remote}));
+    EXPECT_FALSE(dragEnters({local, remote})) << "one item only";
+    EXPECT_FALSE(drop({remote}));
+    EXPECT_TRUE(refusals.isEmpty()) << "a remote file is refused before the drop, silently";
+    EXPECT_TRUE(secretary.ghoulList().isEmpty());
+
+    EXPECT_TRUE(dragEnters({local}));
+    EXPECT_TRUE(drop({local}));
+    ASSERT_EQ(secretary.ghoulList().size(), 1);
+    EXPECT_EQ(secretary.ghoulList()[0].name, "mail");
 }
 
 TEST_F(PanelTest, LogPanelShowsTheLogBook) {

@@ -108,6 +108,10 @@ TEST_F(SecretaryTest, DropsOfOneDesktopEntryOnly) {
     EXPECT_FALSE(secretary.validateDrop({document}));
     EXPECT_FALSE(secretary.acceptDrop({document}));
     EXPECT_FALSE(secretary.validateDrop({}));
+    EXPECT_FALSE(secretary.validateDrop({"https://example.org/apps/Mail.desktop"}))
+        << "only local files";
+    EXPECT_FALSE(secretary.validateDrop({"Mail.desktop"})) << "a name is no local path";
+    EXPECT_FALSE(secretary.validateDrop({env.root() + "/missing/Mail.desktop"}));
     EXPECT_TRUE(secretary.ghoulList().isEmpty());
 
     EXPECT_TRUE(secretary.validateDrop({mail}));
