@@ -57,7 +57,7 @@ bool Workspace::launchApplication(const QString& identifier) {
         return false;
     }
     const quint64 before = ProcessTable::bootTicksNow();
-    const DesktopLauncher::Result result = DesktopLauncher::launch(file);
+    const DesktopLauncher::Result result = launcher_(file);
     if (!result.launched) {
         qWarning().noquote() << "Workspace:" << identifier << "cannot be launched:" << result.error;
         return false;
@@ -76,6 +76,10 @@ bool Workspace::launchApplication(const QString& identifier) {
             anyGone = true;
     }
     application->everRunning = true;
+    // Without a PID the process can only be found in /proc, and it may not be
+    // there yet: the scans get a few rounds before the launch counts as ended.
+    if (result.pids.isEmpty())
+        application->launchGrace = launchGraceScans;
     // A program that has already exited (or hands over to another process)
     // is looked for once more, then reported from the event loop, never from
     // inside this call.
@@ -116,8 +120,12 @@ void Workspace::discover() {
     const QList<ProcessInfo> processes = ProcessTable::ownProcesses();
     const QStringList identifiers = applications_.keys();
     for (const QString& identifier : identifiers) {
-        if (std::shared_ptr<Application> application = applications_.value(identifier))
-            discoverFor(identifier, *application, processes);
+        std::shared_ptr<Application> application = applications_.value(identifier);
+        if (!application)
+            continue;
+        discoverFor(identifier, *application, processes);
+        if (application->launchGrace > 0 && --application->launchGrace == 0)
+            reportIfTerminated(identifier);
     }
 }
 
@@ -129,6 +137,7 @@ void Workspace::follow(const QString& identifier, std::unique_ptr<PidWatch> watc
             [this, identifier](pid_t pid) { onExited(identifier, pid); });
     application->processes[watch->pid()] = std::move(watch);
     application->everRunning = true;
+    application->launchGrace = 0;
 }
 
 void Workspace::discoverFor(const QString& identifier, Application& application,
@@ -164,7 +173,8 @@ void Workspace::onExited(const QString& identifier, pid_t pid) {
 
 void Workspace::reportIfTerminated(const QString& identifier) {
     std::shared_ptr<Application> application = applications_.value(identifier);
-    if (!application || !application->processes.empty() || !application->everRunning)
+    if (!application || !application->processes.empty() || !application->everRunning ||
+        application->launchGrace > 0)
         return;
     application->everRunning = false;
     emit applicationDidTerminate(QVariantMap{

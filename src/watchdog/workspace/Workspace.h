@@ -1,12 +1,14 @@
 #pragma once
 
 #include "workspace/DesktopEntry.h"
+#include "workspace/DesktopLauncher.h"
 #include "workspace/ProcessTable.h"
 
 #include <QHash>
 #include <QObject>
 #include <QTimer>
 #include <QVariantMap>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sys/types.h>
@@ -24,6 +26,12 @@ class Workspace : public QObject {
     Q_OBJECT
 public:
     static constexpr int defaultDiscoveryIntervalMs = 2000;
+    // A launch that names no process (an entry started over D-Bus gives no
+    // PID) is not taken for a termination before this many scans of /proc
+    // have not found the application.
+    static constexpr int launchGraceScans = 5;
+    // Starts an entry's file; DesktopLauncher::launch by default.
+    using Launcher = std::function<DesktopLauncher::Result(const QString& desktopFile)>;
 
     explicit Workspace(QObject* parent = nullptr);
     ~Workspace() override;
@@ -40,6 +48,7 @@ public:
     bool isRunning(const QString& identifier) const;
     QList<pid_t> processesOf(const QString& identifier) const;
 
+    void setLauncher(Launcher launcher) { launcher_ = std::move(launcher); }
     void setDiscoveryInterval(int milliseconds);
     // Looks for processes of the watched entries not yet followed.
     void discover();
@@ -55,6 +64,8 @@ private:
         DesktopEntry entry;
         std::map<pid_t, std::unique_ptr<PidWatch>> processes;
         bool everRunning = false;
+        // Scans left before a launch that named no process counts as ended.
+        int launchGrace = 0;
     };
 
     QString fileOf(const QString& identifier, const Application& application) const;
@@ -66,4 +77,5 @@ private:
 
     QHash<QString, std::shared_ptr<Application>> applications_;
     QTimer discoveryTimer_;
+    Launcher launcher_ = &DesktopLauncher::launch;
 };

@@ -4,6 +4,7 @@
 #include "workspace/PidWatch.h"
 #include "workspace/ProcessTable.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
 #include <csignal>
@@ -135,6 +136,45 @@ TEST_F(WorkspaceTest, ProgramThatEndsAtOnceIsReportedAfterTheLaunch) {
     ASSERT_TRUE(workspace.launchApplication("mail.desktop"));
     EXPECT_TRUE(terminated.isEmpty()) << "never reported from inside the launch";
     EXPECT_TRUE(waitUntil([&] { return terminated.size() == 1; }));
+}
+
+// As a launch over D-Bus: the entry is started, but no PID comes back.
+DesktopLauncher::Result launchedWithoutPid(const QString&) {
+    return DesktopLauncher::Result{true, {}, {}};
+}
+
+TEST_F(WorkspaceTest, LaunchWithoutPidIsFollowedOnceTheScansFindIt) {
+    // The test runs the scans itself.
+    workspace.setDiscoveryInterval(3600 * 1000);
+    workspace.watchApplication("mail.desktop", env.writeEntry("mail"));
+    workspace.setLauncher(launchedWithoutPid);
+    ASSERT_TRUE(workspace.launchApplication("mail.desktop"));
+    QCoreApplication::sendPostedEvents();
+    for (int scan = 1; scan < Workspace::launchGraceScans; ++scan)
+        workspace.discover();
+    EXPECT_TRUE(terminated.isEmpty()) << "a process slow to appear is no termination";
+
+    const pid_t mail = env.startApplication("mail");
+    workspace.discover();
+    EXPECT_EQ(workspace.processesOf("mail.desktop"), QList<pid_t>{mail});
+    kill(mail, SIGKILL);
+    ASSERT_TRUE(waitUntil([&] { return workspace.processesOf("mail.desktop").isEmpty(); }));
+    for (int scan = 0; scan < Workspace::launchGraceScans; ++scan)
+        workspace.discover();
+    EXPECT_EQ(terminated.size(), 1) << "one termination, one report";
+}
+
+TEST_F(WorkspaceTest, LaunchWithoutPidThatNeverShowsIsReportedAfterTheGrace) {
+    workspace.setDiscoveryInterval(3600 * 1000);
+    workspace.watchApplication("mail.desktop", env.writeEntry("mail"));
+    workspace.setLauncher(launchedWithoutPid);
+    ASSERT_TRUE(workspace.launchApplication("mail.desktop"));
+    QCoreApplication::sendPostedEvents();
+    for (int scan = 1; scan < Workspace::launchGraceScans; ++scan)
+        workspace.discover();
+    EXPECT_TRUE(terminated.isEmpty());
+    workspace.discover();
+    EXPECT_EQ(terminated.size(), 1);
 }
 
 TEST_F(WorkspaceTest, LaunchFailsForMissingEntriesAndPrograms) {
