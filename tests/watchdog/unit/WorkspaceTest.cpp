@@ -1,4 +1,6 @@
 #include "workspace/Workspace.h"
+#include "model/GhoulSettings.h"
+#include "model/Secretary.h"
 #include "support/ZgTestEnvironment.h"
 #include "workspace/DesktopEntry.h"
 #include "workspace/PidWatch.h"
@@ -175,6 +177,40 @@ TEST_F(WorkspaceTest, LaunchWithoutPidThatNeverShowsIsReportedAfterTheGrace) {
     EXPECT_TRUE(terminated.isEmpty());
     workspace.discover();
     EXPECT_EQ(terminated.size(), 1);
+}
+
+TEST_F(WorkspaceTest, ShippedRecorderEntryIsAddedAndLaunchedWithItsProcess) {
+    // The recorder's program on PATH is the test application under its name.
+    const QString bin = env.root() + "/bin";
+    QDir().mkpath(bin);
+    ASSERT_TRUE(QFile::copy(ZG_TESTAPP, bin + "/nightwarden"));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin) + ':' + path);
+    struct Restore {
+        Workspace& workspace;
+        QByteArray path;
+        ~Restore() {
+            for (const pid_t pid : workspace.processesOf("nightwarden.desktop"))
+                kill(pid, SIGKILL);
+            qputenv("PATH", path);
+        }
+    } restore{workspace, path};
+    const QString entry = env.writeFile("data/applications/nightwarden.desktop",
+                                        ZgTestEnvironment::readFile(ZG_RECORDER_ENTRY));
+
+    GhoulSettings settings(env.settingsFile());
+    Secretary secretary(settings);
+    QString message;
+    ASSERT_EQ(secretary.addApplicationFile(entry, &message), Secretary::AddOutcome::Added)
+        << message.toStdString();
+    EXPECT_EQ(secretary.ghoulList()[0].name, "nightwarden");
+
+    workspace.watchApplication("nightwarden.desktop", entry);
+    ASSERT_TRUE(workspace.launchApplication("nightwarden.desktop"));
+    const QList<pid_t> pids = workspace.processesOf("nightwarden.desktop");
+    ASSERT_EQ(pids.size(), 1) << "started with its PID, not over D-Bus";
+    kill(pids[0], SIGKILL);
+    EXPECT_TRUE(waitUntil([&] { return terminated.size() == 1; }));
 }
 
 TEST_F(WorkspaceTest, LaunchFailsForMissingEntriesAndPrograms) {
