@@ -1,22 +1,21 @@
 // zughoulizer: relaunches the applications on its watched list whenever they
-// end, and keeps a log book of it.
+// end, and keeps a log book of it. One watchdog runs per settings file; later
+// starts hand their list edits to it, or bring back its list panel.
 
+#include "app/GhoulOptions.h"
+#include "app/GhoulProgram.h"
 #include "model/GhoulCommands.h"
 #include "model/GhoulSettings.h"
-#include "model/Ghoulizer.h"
 #include "model/Logger.h"
+#include "model/RequestDesk.h"
 #include "model/Secretary.h"
-#include "model/Watchman.h"
-#include "ui/GhoulListPanel.h"
-#include "ui/LogPanel.h"
-#include "workspace/QuitOnSignal.h"
-#include "workspace/Workspace.h"
+#include "workspace/InstanceClient.h"
+#include "workspace/InstanceLock.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
-#include <QMessageBox>
-#include <QPushButton>
+#include <QFileInfo>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -27,97 +26,86 @@ bool displayAvailable() {
            qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
 }
 
-// "INITIAL,MAXIMUM,STABLE" in milliseconds.
-bool parseDelays(const QString& text, RelaunchBrake::Delays* delays) {
-    const QStringList parts = text.split(',');
-    if (parts.size() != 3)
-        return false;
-    qint64 values[3] = {};
-    for (int i = 0; i < 3; ++i) {
-        bool ok = false;
-        values[i] = parts[i].trimmed().toLongLong(&ok);
-        if (!ok || values[i] <= 0)
-            return false;
-    }
-    *delays = RelaunchBrake::Delays{values[0], values[1], values[2]};
-    return true;
+int lockUnavailable(const InstanceLock& lock) {
+    std::fprintf(stderr, "zughoulizer: %s.\n", qPrintable(lock.failure()));
+    return 1;
 }
 
-struct Options {
-    bool headless = false;
-    QString settingsFile;
-    QStringList add;
-    QStringList remove;
-    bool list = false;
-    RelaunchBrake::Delays delays;
-};
-
-int parseOptions(const QStringList& arguments, Options* options) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Relaunches the watched applications whenever they end."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption headless(
-        QStringLiteral("headless"),
-        QStringLiteral("Watch without windows; records also go to the console."));
-    const QCommandLineOption settings(QStringLiteral("settings"),
-                                      QStringLiteral("Use FILE as the settings file."),
-                                      QStringLiteral("FILE"));
-    const QCommandLineOption add(QStringLiteral("add"),
-                                 QStringLiteral("Watch the application of a desktop entry."),
-                                 QStringLiteral("FILE.desktop"));
-    const QCommandLineOption remove(QStringLiteral("remove"), QStringLiteral("Stop watching NAME."),
-                                    QStringLiteral("NAME"));
-    const QCommandLineOption list(QStringLiteral("list"),
-                                  QStringLiteral("Print the watched list."));
-    const QCommandLineOption delays(
-        QStringLiteral("relaunch-delays"),
-        QStringLiteral("Crash-loop brake in ms: first wait, longest wait, stable running time "
-                       "(default 1000,60000,60000)."),
-        QStringLiteral("INITIAL,MAXIMUM,STABLE"));
-    parser.addOptions({headless, settings, add, remove, list, delays});
-    if (!parser.parse(arguments)) {
-        std::fprintf(stderr, "zughoulizer: %s\n", qPrintable(parser.errorText()));
-        return 2;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
-        return 0;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        std::printf("zughoulizer %s\n", qPrintable(QCoreApplication::applicationVersion()));
-        return 0;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        std::fprintf(stderr, "zughoulizer: unexpected argument %s\n",
-                     qPrintable(parser.positionalArguments().first()));
-        return 2;
-    }
-    options->headless = parser.isSet(headless);
-    options->settingsFile = parser.value(settings);
-    options->add = parser.values(add);
-    options->remove = parser.values(remove);
-    options->list = parser.isSet(list);
-    if (parser.isSet(delays) && !parseDelays(parser.value(delays), &options->delays)) {
-        std::fprintf(stderr, "zughoulizer: --relaunch-delays wants three positive numbers of ms\n");
-        return 2;
-    }
-    return -1;
+int holderSilent(const InstanceLock& lock) {
+    std::fprintf(stderr,
+                 "zughoulizer: another ZuGhoulizer (PID %lld) holds %s but does not answer.\n",
+                 static_cast<long long>(lock.holderPid()), qPrintable(lock.lockPath()));
+    return 1;
 }
 
-int runCommands(Secretary& secretary, const Options& options) {
+// The edits go to the running watchdog, which applies them to the list it
+// holds and saves; with none running they are made here, under the lock.
+int runCommands(InstanceLock& lock, const QString& settingsFile, const GhoulOptions& options) {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    GhoulCommands commands(secretary, out, err);
     int status = 0;
+    QList<InstanceRequest> edits;
     for (const QString& file : options.add)
-        status = std::max(status, commands.add(file));
+        edits << InstanceRequest{QStringLiteral("add"), QFileInfo(file).absoluteFilePath()};
     for (const QString& name : options.remove)
-        status = std::max(status, commands.remove(name));
-    if (options.list)
-        status = std::max(status, commands.list());
+        edits << InstanceRequest{QStringLiteral("remove"), name};
+    if (!edits.isEmpty()) {
+        InstanceClient client;
+        const InstanceClient::Contact contact = client.lockOrConnect(lock);
+        if (contact == InstanceClient::Contact::Unavailable)
+            return lockUnavailable(lock);
+        if (contact == InstanceClient::Contact::Silent)
+            return holderSilent(lock);
+        std::unique_ptr<GhoulSettings> settings;
+        std::unique_ptr<Secretary> secretary;
+        std::unique_ptr<RequestDesk> desk;
+        if (contact == InstanceClient::Contact::Locked) {
+            settings = std::make_unique<GhoulSettings>(settingsFile);
+            secretary = std::make_unique<Secretary>(*settings);
+            secretary->awakeFromNib();
+            desk = std::make_unique<RequestDesk>(*secretary, false);
+        }
+        for (const InstanceRequest& edit : edits) {
+            const std::optional<InstanceReply> reply = desk ? desk->answer(edit) : client.ask(edit);
+            if (!reply) {
+                err << "zughoulizer: the running ZuGhoulizer did not answer; --list shows whether "
+                       "the list changed.\n";
+                return 1;
+            }
+            out << reply->out;
+            err << reply->err;
+            out.flush();
+            err.flush();
+            status = std::max(status, reply->status);
+        }
+        lock.unlock();
+    }
+    if (options.list) {
+        GhoulSettings settings(settingsFile);
+        Secretary secretary(settings);
+        secretary.awakeFromNib();
+        status = std::max(status, GhoulCommands(secretary, out, err).list());
+    }
     return status;
+}
+
+// Another watchdog runs on the settings file: a start with windows brings
+// back its list panel, one without is refused.
+int meetRunningWatchdog(InstanceClient& client, const InstanceLock& lock, bool windows) {
+    if (!windows) {
+        std::fprintf(stderr,
+                     "zughoulizer: ZuGhoulizer already runs (PID %lld) on this settings file; "
+                     "quit it first, or give another --settings file.\n",
+                     static_cast<long long>(lock.holderPid()));
+        return 1;
+    }
+    const std::optional<InstanceReply> reply =
+        client.ask(InstanceRequest{QStringLiteral("show"), {}});
+    if (!reply)
+        return holderSilent(lock);
+    std::fputs(qPrintable(reply->out), stdout);
+    std::fputs(qPrintable(reply->err), stderr);
+    return reply->status;
 }
 
 } // namespace
@@ -142,56 +130,35 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("ZuGhoulizer"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
 
-    Options options;
-    if (const int status = parseOptions(QCoreApplication::arguments(), &options); status >= 0)
+    GhoulOptions options;
+    QString message;
+    if (const int status = options.parse(QCoreApplication::arguments(), &message); status >= 0) {
+        if (status == 0)
+            std::fputs(qPrintable(message), stdout);
+        else
+            std::fprintf(stderr, "zughoulizer: %s\n", qPrintable(message));
         return status;
-    options.headless = windowless;
-
-    GhoulSettings settings(options.settingsFile.isEmpty() ? GhoulSettings::defaultPath()
-                                                          : options.settingsFile);
-    Secretary secretary(settings);
-    secretary.awakeFromNib();
-    if (commandsOnly)
-        return runCommands(secretary, options);
-
-    Logger logger;
-    logger.setEchoToConsole(options.headless);
-    logger.awakeFromNib();
-    Workspace workspace;
-    Watchman watchman(secretary, logger, workspace, options.delays);
-    Ghoulizer ghoulizer(watchman, secretary);
-    QuitOnSignal signals_;
-    QObject::connect(&signals_, &QuitOnSignal::quitRequested, application.get(),
-                     &QCoreApplication::quit);
-
-    std::unique_ptr<GhoulListPanel> listPanel;
-    std::unique_ptr<LogPanel> logPanel;
-    if (options.headless) {
-        ghoulizer.setAlertRunner([](const Ghoulizer::Alert& alert) {
-            std::fprintf(stderr, "%s %s\n", qPrintable(alert.message),
-                         qPrintable(alert.informative));
-        });
-    } else {
-        listPanel = std::make_unique<GhoulListPanel>(secretary, settings);
-        logPanel = std::make_unique<LogPanel>(logger, settings);
-        QObject::connect(listPanel->logButton(), &QPushButton::clicked, &logger,
-                         &Logger::actReadLog);
-        QObject::connect(&ghoulizer, &Ghoulizer::saveFrames, [&] {
-            listPanel->saveFrame();
-            logPanel->saveFrame();
-        });
-        ghoulizer.setAlertRunner([&](const Ghoulizer::Alert& alert) {
-            QMessageBox box(QMessageBox::Information, QStringLiteral("ZuGhoulizer"), alert.message);
-            box.setInformativeText(alert.informative);
-            box.addButton(alert.defaultButton, QMessageBox::AcceptRole);
-            box.exec();
-        });
     }
-    QObject::connect(application.get(), &QCoreApplication::aboutToQuit,
-                     [&] { ghoulizer.applicationShouldTerminate(); });
+    const QString settingsFile =
+        options.settingsFile.isEmpty() ? GhoulSettings::defaultPath() : options.settingsFile;
+    InstanceLock lock(settingsFile);
+    if (commandsOnly)
+        return runCommands(lock, settingsFile, options);
 
-    ghoulizer.applicationDidFinishLaunching();
-    if (listPanel)
-        listPanel->present();
-    return QCoreApplication::exec();
+    InstanceClient client;
+    switch (client.lockOrConnect(lock)) {
+    case InstanceClient::Contact::Locked:
+        break;
+    case InstanceClient::Contact::Connected:
+        return meetRunningWatchdog(client, lock, !windowless);
+    case InstanceClient::Contact::Silent:
+        return holderSilent(lock);
+    case InstanceClient::Contact::Unavailable:
+        return lockUnavailable(lock);
+    }
+    GhoulProgram program(GhoulProgram::Setup{settingsFile, Logger::defaultLogBookPath(),
+                                             !windowless, options.delays});
+    program.listen(lock.serverPath());
+    program.launch();
+    return program.exec();
 }

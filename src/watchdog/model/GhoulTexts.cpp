@@ -14,6 +14,7 @@ QString GhoulTexts::text(const QString& key) {
         {QStringLiteral("Add"), QStringLiteral("Add")},
         {QStringLiteral("Remove"), QStringLiteral("Remove")},
         {QStringLiteral("LogBook"), QStringLiteral("Log Book…")},
+        {QStringLiteral("Quit"), QStringLiteral("Quit")},
         {QStringLiteral("GhoulListPanel"), QStringLiteral("ZuGhoulizer — Watched Applications")},
         {QStringLiteral("GhoulLogPanel"), QStringLiteral("ZuGhoulizer — Log Book")},
         {QStringLiteral("GhoulName"), QStringLiteral("Application")},

@@ -79,7 +79,6 @@ Secretary::AddOutcome Secretary::addApplicationFile(const QString& path, QString
     if (!entry.isValid()) {
         *message = QStringLiteral("Cannot watch this application: %1.").arg(entry.error());
         qWarning().noquote() << "Secretary:" << *message;
-        emit addRefused(*message);
         return AddOutcome::Refused;
     }
     if (!newGhoulizeApplication(entry.name(), entry.path())) {
@@ -131,7 +130,8 @@ void Secretary::actAddGhoulizeApplication() {
     if (path.isEmpty())
         return;
     QString message;
-    addApplicationFile(path, &message);
+    if (addApplicationFile(path, &message) == AddOutcome::Refused)
+        emit addRefused(message);
 }
 
 void Secretary::actRemoveGhoulizeApplication() {
@@ -205,5 +205,8 @@ bool Secretary::acceptDrop(const QStringList& files) {
     if (!validateDrop(files))
         return false;
     QString message;
-    return addApplicationFile(files.first(), &message) == AddOutcome::Added;
+    const AddOutcome outcome = addApplicationFile(files.first(), &message);
+    if (outcome == AddOutcome::Refused)
+        emit addRefused(message);
+    return outcome == AddOutcome::Added;
 }

@@ -37,7 +37,9 @@ public:
     static QIcon iconForFile(const QString& path);
 
     // Adds the desktop entry at path after checking it can be launched, and
-    // saves. Refused: *message says why (also on the console).
+    // saves. Refused: *message says why (also on the console). Only the
+    // panel's add and drop announce a refusal with addRefused: an edit from
+    // the command line must not wait on an alert in the panel.
     AddOutcome addApplicationFile(const QString& path, QString* message);
     // Removes by name and saves; false when the name is not listed.
     bool removeGhoulizeApplication(const QString& name);

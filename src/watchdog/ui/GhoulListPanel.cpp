@@ -6,6 +6,7 @@
 #include "ui/GhoulView.h"
 #include "workspace/DesktopEntry.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
@@ -18,7 +19,9 @@
 GhoulListPanel::GhoulListPanel(Secretary& secretary, GhoulSettings& settings, QWidget* parent)
     : QWidget(parent), secretary(secretary), settings_(settings), ghoulView_(new GhoulView(this)),
       removeButton_(new QPushButton(GhoulTexts::text(QStringLiteral("Remove")), this)),
-      logButton_(new QPushButton(GhoulTexts::text(QStringLiteral("LogBook")), this)) {
+      logButton_(new QPushButton(GhoulTexts::text(QStringLiteral("LogBook")), this)),
+      quitButton_(new QPushButton(GhoulTexts::text(QStringLiteral("Quit")), this)),
+      quitAction_(new QAction(GhoulTexts::text(QStringLiteral("Quit")), this)) {
     setWindowTitle(GhoulTexts::text(QStringLiteral("GhoulListPanel")));
     ghoulView_->setSecretary(&secretary);
     auto* addButton =
@@ -30,10 +33,16 @@ GhoulListPanel::GhoulListPanel(Secretary& secretary, GhoulSettings& settings, QW
     buttons->addWidget(removeButton_);
     buttons->addStretch();
     buttons->addWidget(logButton_);
+    buttons->addWidget(quitButton_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(ghoulView_);
     layout->addLayout(buttons);
     resize(560, 300);
+
+    quitAction_->setShortcut(QKeySequence::Quit);
+    addAction(quitAction_);
+    connect(quitAction_, &QAction::triggered, this, &GhoulListPanel::quitRequested);
+    connect(quitButton_, &QPushButton::clicked, this, &GhoulListPanel::quitRequested);
 
     secretary.setOpenPanel([this] { return chooseDesktopEntry(); });
     connect(addButton, &QPushButton::clicked, &secretary, &Secretary::actAddGhoulizeApplication);
@@ -52,6 +61,7 @@ void GhoulListPanel::present() {
         restoreGeometry(settings_.frame(QStringLiteral("GhoulListPanel")));
         framed_ = true;
     }
+    setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();

@@ -1,5 +1,6 @@
-// The headless program end to end: real desktop entries, real processes, the
-// real log book and settings file, in a temporary XDG environment.
+// The program end to end, mostly headless: real desktop entries, real
+// processes, the real log book and settings file, in a temporary XDG
+// environment. Runs with windows use the offscreen platform.
 
 #include "support/ZgTestEnvironment.h"
 
@@ -32,11 +33,14 @@ protected:
         return process.exitCode();
     }
 
-    void startWatchdog(const QStringList& extra = {}) {
+    void launchWatchdog(const QStringList& arguments) {
         watchdog_.setProcessChannelMode(QProcess::MergedChannels);
-        watchdog_.start(ZG_PROGRAM,
-                        QStringList{"--headless", "--settings", env.settingsFile()} + extra);
+        watchdog_.start(ZG_PROGRAM, QStringList{"--settings", env.settingsFile()} + arguments);
         ASSERT_TRUE(watchdog_.waitForStarted());
+    }
+
+    void startWatchdog(const QStringList& extra = {}, bool windows = false) {
+        launchWatchdog(windows ? extra : QStringList{"--headless"} + extra);
         ASSERT_TRUE(waitUntil([&] { return logBook().contains("ZuGhoulizer is started."); }));
     }
 
@@ -188,9 +192,85 @@ TEST_F(HeadlessWatchTest, CommandLineEditsTheListWithThePanelsRules) {
     EXPECT_EQ(command({"--list"}, &output), 0);
     EXPECT_EQ(output, "");
 
+    EXPECT_EQ(command({"--headless", "--relaunch-delays", "1000,2147483648,60000"}, &output), 2);
+    EXPECT_TRUE(output.contains("too long")) << output.toStdString();
+
     // Empty list: the caution goes to the console, and the watch starts anyway.
     startWatchdog();
     EXPECT_TRUE(waitUntil([&] { return console().contains("No application is watched yet."); }));
+}
+
+TEST_F(HeadlessWatchTest, CommandLineEditsGoThroughTheRunningWatchdog) {
+    const QString mailEntry = env.writeEntry("mail");
+    const QString notesEntry = env.writeEntry("notes");
+    const pid_t mail = env.startApplication("mail");
+    const pid_t notes = env.startApplication("notes");
+    startWatchdog({"--relaunch-delays", "1,1,1"});
+
+    QString output;
+    ASSERT_EQ(command({"--add", mailEntry}, &output), 0);
+    EXPECT_EQ(output, "Added mail.\n");
+    ASSERT_GE(relaunchAfter("mail", mail, SIGKILL), 0) << "the running watchdog watches it";
+    EXPECT_EQ(command({"--add", mailEntry}, &output), 1);
+    EXPECT_EQ(output, "mail is already watched.\n");
+
+    ASSERT_EQ(command({"--add", notesEntry, "--remove", "mail"}, &output), 0);
+    EXPECT_EQ(output, "Added notes.\nRemoved mail.\n");
+    const pid_t unwatched = env.pidOf("mail");
+    kill(unwatched, SIGKILL);
+    ASSERT_GE(relaunchAfter("notes", notes, SIGKILL), 0);
+    EXPECT_EQ(env.pidOf("mail"), unwatched) << "removed through the running watchdog";
+
+    stopWatchdog();
+    EXPECT_EQ(records(), (QStringList{"ZuGhoulizer is started. | ",
+                                      "Ghoulize is succeed. | mail(Generation 1) is ghoulized.",
+                                      "Ghoulize is succeed. | notes(Generation 1) is ghoulized.",
+                                      "ZuGhoulizer is stopped. | "}));
+    EXPECT_EQ(command({"--list"}, &output), 0);
+    EXPECT_EQ(output, "notes\tNo Ghoul\t\t" + notesEntry + "\n");
+}
+
+TEST_F(HeadlessWatchTest, SecondWatchdogOnTheSameSettingsIsRefusedAndAnEndedOneIsReplaced) {
+    startWatchdog();
+    const QByteArray book = ZgTestEnvironment::readFile(env.logBookFile());
+    QString output;
+    EXPECT_EQ(command({"--headless"}, &output), 1);
+    EXPECT_TRUE(output.contains("already runs")) << output.toStdString();
+    EXPECT_EQ(command({}, &output), 1) << "a start with windows finds no panel to show";
+    EXPECT_TRUE(output.contains("without windows")) << output.toStdString();
+    EXPECT_EQ(ZgTestEnvironment::readFile(env.logBookFile()), book)
+        << "the running watchdog's log book is left alone";
+    EXPECT_EQ(watchdog_.state(), QProcess::Running);
+
+    watchdog_.kill();
+    watchdog_.waitForFinished();
+    QFile::remove(env.logBookFile());
+    startWatchdog();
+    EXPECT_EQ(records(), QStringList{"ZuGhoulizer is started. | "})
+        << "the lock of a watchdog that ended is taken over";
+}
+
+TEST_F(HeadlessWatchTest, SecondStartWithWindowsShowsTheRunningOne) {
+    // A watched application, so that no caution alert waits for a click.
+    ASSERT_EQ(command({"--add", env.writeEntry("mail")}), 0);
+    startWatchdog({}, true);
+    QString output;
+    EXPECT_EQ(command({}, &output), 0) << output.toStdString();
+    EXPECT_EQ(watchdog_.state(), QProcess::Running);
+    stopWatchdog();
+    EXPECT_EQ(watchdog_.exitCode(), 0);
+    EXPECT_EQ(records(), (QStringList{"ZuGhoulizer is started. | ", "ZuGhoulizer is stopped. | "}));
+}
+
+TEST_F(HeadlessWatchTest, SignalWhileTheFirstAlertIsOpenStopsTheWatchdog) {
+    // With windows and an empty list, the caution alert waits for a click;
+    // the log book is made just before it.
+    launchWatchdog({});
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(env.logBookFile()); }));
+    stopWatchdog();
+    EXPECT_EQ(watchdog_.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(watchdog_.exitCode(), 0);
+    EXPECT_EQ(records(), (QStringList{"ZuGhoulizer is started. | ", "ZuGhoulizer is stopped. | "}));
 }
 
 } // namespace

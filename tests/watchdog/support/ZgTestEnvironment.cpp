@@ -8,21 +8,27 @@
 #include <QProcess>
 #include <QThread>
 #include <csignal>
+#include <iterator>
 
 namespace {
 
-const char* const variables[4] = {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "HOME", "XDG_DATA_DIRS"};
+const char* const variables[5] = {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "HOME", "XDG_DATA_DIRS",
+                                  "XDG_RUNTIME_DIR"};
 
 } // namespace
 
 ZgTestEnvironment::ZgTestEnvironment() {
-    for (int i = 0; i < 4; ++i)
+    for (size_t i = 0; i < std::size(variables); ++i)
         saved_[i] = qgetenv(variables[i]);
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir_.path() + "/data"));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.path() + "/config"));
     qputenv("HOME", QFile::encodeName(dir_.path() + "/home"));
     // No system entries: the tests see only their own applications.
     qputenv("XDG_DATA_DIRS", QFile::encodeName(dir_.path() + "/system"));
+    // The watchdog's socket lives here, private to the user like the real one.
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeFolder()));
+    QDir().mkpath(runtimeFolder());
+    QFile::setPermissions(runtimeFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QDir().mkpath(applicationsFolder());
     QDir().mkpath(dir_.path() + "/home");
     QDir().mkpath(dir_.path() + "/run");
@@ -30,7 +36,7 @@ ZgTestEnvironment::ZgTestEnvironment() {
 
 ZgTestEnvironment::~ZgTestEnvironment() {
     killApplications();
-    for (int i = 0; i < 4; ++i) {
+    for (size_t i = 0; i < std::size(variables); ++i) {
         if (saved_[i].isNull())
             qunsetenv(variables[i]);
         else
@@ -40,6 +46,10 @@ ZgTestEnvironment::~ZgTestEnvironment() {
 
 QString ZgTestEnvironment::applicationsFolder() const {
     return dir_.path() + "/data/applications";
+}
+
+QString ZgTestEnvironment::runtimeFolder() const {
+    return dir_.path() + "/runtime";
 }
 
 QString ZgTestEnvironment::settingsFile() const {

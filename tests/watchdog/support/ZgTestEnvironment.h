@@ -2,12 +2,16 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <chrono>
 #include <functional>
+#include <future>
+#include <gtest/gtest.h>
+#include <ostream>
 #include <sys/types.h>
 
-// A temporary home for one test: XDG_DATA_HOME, XDG_CONFIG_HOME and HOME
-// point into it, and desktop entries of the test application are written to
-// its applications folder.
+// A temporary home for one test: XDG_DATA_HOME, XDG_CONFIG_HOME,
+// XDG_RUNTIME_DIR and HOME point into it, and desktop entries of the test application are written
+// to its applications folder.
 class ZgTestEnvironment {
 public:
     ZgTestEnvironment();
@@ -15,6 +19,7 @@ public:
 
     QString root() const { return dir_.path(); }
     QString applicationsFolder() const;
+    QString runtimeFolder() const;
     QString settingsFile() const;
     QString logBookFile() const;
     QString pidFile(const QString& name) const;
@@ -38,9 +43,26 @@ public:
 
 private:
     QTemporaryDir dir_;
-    QByteArray saved_[4];
+    QByteArray saved_[5]; // one per variable the environment sets
 };
 
 // Runs the event loop until condition holds or timeoutMs passes; the result
 // is the condition's last value.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+
+// Runs work on a thread of its own while this one turns the event loop, as a
+// later start of the program does against the running one. An unfinished
+// work fails the test after 10 s and is then waited for.
+template <typename Work> auto fromAnotherProcess(Work work) {
+    std::future<decltype(work())> result = std::async(std::launch::async, work);
+    const bool done = waitUntil(
+        [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        10000);
+    EXPECT_TRUE(done);
+    return result.get();
+}
+
+// QStrings as text in the messages of failed tests.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
