@@ -682,6 +682,8 @@ int32_t ZuDevice::bufferSizeOfDevice(const AuDevice& device) {
         return 512;
     if (maximum > 512)
         return int32_t(minimum);
+    // A range the device cannot tell reads as 0; a buffer of 0 frames would
+    // stall the role, so the size the device runs with is kept.
     if (maximum == 0)
         return int32_t(device.deviceBufferSizeInFrames());
     return int32_t(maximum);

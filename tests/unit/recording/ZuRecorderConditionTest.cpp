@@ -14,8 +14,7 @@ protected:
         ZuSettings::standard().setInteger(mode, "RecordMode");
         ZuSettings::standard().setInteger(autoLevel, "AutoStartLevel");
         ZuRecorder& r = launch();
-        r.recordButton.setState(1);
-        r.recordButton.perform();
+        switchRecording(1);
         return r;
     }
     void tick(double seconds = 0.05) {
@@ -30,8 +29,7 @@ TEST_F(RecorderConditionTest, DisarmedStopsARecordingAndOtherwiseStaysStopped) {
     ZuRecorder& r = armed(0);
     ASSERT_EQ(r.condition(), 1);
     run(1.0);
-    r.recordButton.setState(0);
-    r.recordButton.perform();
+    switchRecording(0);
     EXPECT_EQ(r.condition(), 0);
     EXPECT_FALSE(r.recordState());
     EXPECT_EQ(recordings().size(), 1);
@@ -142,8 +140,7 @@ TEST_F(RecorderConditionTest, DisplaysShowModeChannelsRateAndButtonImages) {
     EXPECT_EQ(r.channelsText.text(), ZuLocalized::text("ChannelStereo"));
     EXPECT_EQ(r.samplingText.text(), "22.05");
     EXPECT_EQ(r.recordButton.imageName(), "RecordOnOtherButton.tif");
-    r.recordButton.setState(0);
-    r.recordButton.perform();
+    switchRecording(0);
     EXPECT_EQ(r.recordButton.imageName(), "RecordOffOtherButton.tif");
     r.setRecordMode(0);
     EXPECT_EQ(r.modeText.text(), ZuLocalized::text("AlwaysMode"));

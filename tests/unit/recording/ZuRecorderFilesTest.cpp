@@ -36,12 +36,10 @@ TEST_F(RecorderFilesTest, NamesCarryStartAndStopAndTakeAPlusWhenTaken) {
     ZuRecorder& r = launch();
     // Armed in always mode, as the record button does; the meter's tick keeps
     // deciding meanwhile.
-    auto record = [&r, this](double seconds) {
-        r.recordButton.setState(1);
-        r.recordButton.perform();
+    auto record = [this](double seconds) {
+        switchRecording(1);
         run(seconds);
-        r.recordButton.setState(0);
-        r.recordButton.perform();
+        switchRecording(0);
     };
     for (int i = 0; i < 2; ++i) {
         ZuClock::useManual(QDateTime(QDate(2007, 3, 15), QTime(14, 30, 22)));
@@ -63,13 +61,11 @@ TEST_F(RecorderFilesTest, NamesCarryStartAndStopAndTakeAPlusWhenTaken) {
 TEST_F(RecorderFilesTest, ASplitAtTheMaximumCarriesTheSurplusWithoutGapOrRepeat) {
     ZuSettings::standard().setFloat(30.0f, "MaxRecordTime");
     ZuSettings::standard().setInteger(2, "SamplingRateNumber");
-    ZuRecorder& r = launch();
-    r.recordButton.setState(1);
-    r.recordButton.perform();
+    launch();
+    switchRecording(1);
     // 14:30:22 to the minute tick of 14:31:00: 38 s, of which 8 s go on.
     run(48.0);
-    r.recordButton.setState(0);
-    r.recordButton.perform();
+    switchRecording(0);
     const QStringList names = recordings();
     ASSERT_EQ(names.size(), 2) << names.join(' ').toStdString();
     EXPECT_EQ(names[0], "_Nightwarden_20070315_143022~143052.aif");
@@ -129,8 +125,7 @@ TEST_F(RecorderFilesTest, AnUnwritableFolderEndsInTheEmergencyStopWithTheAlert) 
     ASSERT_TRUE(QDir(folder()).removeRecursively());
     writeBytesTo(folder(), 10);
     LogCapture log;
-    r.recordButton.setState(1);
-    r.recordButton.perform();
+    switchRecording(1);
     EXPECT_EQ(r.condition(), 0);
     EXPECT_EQ(r.recordButton.state(), 0);
     EXPECT_EQ(r.actionMethod(), 4);
@@ -141,8 +136,7 @@ TEST_F(RecorderFilesTest, AnUnwritableFolderEndsInTheEmergencyStopWithTheAlert) 
 
 TEST_F(RecorderFilesTest, SleepEndsTheFileAtTheSleepMomentAndWakeBeginsAnother) {
     ZuRecorder& r = launch();
-    r.recordButton.setState(1);
-    r.recordButton.perform();
+    switchRecording(1);
     run(3.0);
     ZuNotificationCenter::defaultCenter().post(ZuRecorder::willSleepNotification);
     EXPECT_EQ(r.actionMethod(), 5);
@@ -150,8 +144,7 @@ TEST_F(RecorderFilesTest, SleepEndsTheFileAtTheSleepMomentAndWakeBeginsAnother) 
     ZuNotificationCenter::defaultCenter().post(ZuRecorder::didWakeNotification);
     EXPECT_EQ(r.condition(), 1);
     run(2.0);
-    r.recordButton.setState(0);
-    r.recordButton.perform();
+    switchRecording(0);
     const QStringList names = recordings();
     ASSERT_EQ(names.size(), 2);
     EXPECT_EQ(names[0], "_Nightwarden_20070315_143022~143025.aif");
@@ -159,20 +152,17 @@ TEST_F(RecorderFilesTest, SleepEndsTheFileAtTheSleepMomentAndWakeBeginsAnother) 
 }
 
 TEST_F(RecorderFilesTest, AStopInTheSecondOfTheProgressLinkKeepsTheRecordingsOwnName) {
-    ZuRecorder& r = launch();
-    r.recordButton.setState(1);
-    r.recordButton.perform();
+    launch();
+    switchRecording(1);
     run(0.3);
-    r.recordButton.setState(0);
-    r.recordButton.perform();
+    switchRecording(0);
     EXPECT_EQ(recordings(), QStringList{"_Nightwarden_20070315_143022~143022.aif"});
 }
 
 TEST_F(RecorderFilesTest, BetweenSleepAndWakeNoSplitRunsAndAnEndedRecordingStaysEnded) {
     ZuSettings::standard().setFloat(30.0f, "MaxRecordTime");
     ZuRecorder& r = launch();
-    r.recordButton.setState(1);
-    r.recordButton.perform();
+    switchRecording(1);
     run(3.0);
     ZuNotificationCenter::defaultCenter().post(ZuRecorder::willSleepNotification);
     // The minute tick at 14:31:00 finds the file past its maximum, but the
@@ -189,8 +179,7 @@ TEST_F(RecorderFilesTest, BetweenSleepAndWakeNoSplitRunsAndAnEndedRecordingStays
 
     // Asleep again, the recording is switched off before the wake comes.
     ZuNotificationCenter::defaultCenter().post(ZuRecorder::willSleepNotification);
-    r.recordButton.setState(0);
-    r.recordButton.perform();
+    switchRecording(0);
     LogCapture log;
     ZuNotificationCenter::defaultCenter().post(ZuRecorder::didWakeNotification);
     EXPECT_EQ(r.condition(), 0);
@@ -200,14 +189,12 @@ TEST_F(RecorderFilesTest, BetweenSleepAndWakeNoSplitRunsAndAnEndedRecordingStays
 
 TEST_F(RecorderFilesTest, AWriteThatFailsAtTheStopIsStillAnsweredWithTheAlert) {
     ZuRecorder& r = launch();
-    r.recordButton.setState(1);
-    r.recordButton.perform();
+    switchRecording(1);
     run(1.0);
     {
         // The last batch, written by the stop, finds the disk full.
         NwFileSizeLimit limit(ZuAudioFile::headerLength);
-        r.recordButton.setState(0);
-        r.recordButton.perform();
+        switchRecording(0);
     }
     EXPECT_TRUE(answerer->modalAlerts.isEmpty());
     ZuClock::advance(0.1);

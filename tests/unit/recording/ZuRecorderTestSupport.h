@@ -91,6 +91,11 @@ protected:
         return recorder();
     }
     ZuRecorder& recorder() { return *controler->recorder(); }
+    // The record button pressed as the user does.
+    void switchRecording(int state) {
+        recorder().recordButton.setState(state);
+        recorder().recordButton.perform();
+    }
     QString folder() const { return nwTestDir() + "/records"; }
 
     // Runs the device for about that many seconds, moving the clock along.

@@ -48,11 +48,9 @@ TEST_F(RecorderWriteTest, AlwaysModeHoldsTheInputFromTheStartDecimated) {
     ZuSettings::standard().setInteger(1, "SamplingRateNumber");
     ZuRecorder& r = launch();
     run(2.0);
-    r.recordButton.setState(1);
-    r.recordButton.perform();
+    switchRecording(1);
     run(3.0);
-    r.recordButton.setState(0);
-    r.recordButton.perform();
+    switchRecording(0);
     const QStringList names = recordings();
     ASSERT_EQ(names.size(), 1);
     EXPECT_EQ(names[0], "_Nightwarden_20070315_143024~143027.aif");
@@ -77,8 +75,7 @@ TEST_F(RecorderWriteTest, LevelModeStartsWithThePriorTimeAndMovesTheStartBack) {
     ZuSettings::standard().setInteger(3, "PreBufferingSeconds");
     ZuSettings::standard().setInteger(2, "SamplingRateNumber");
     ZuRecorder& r = launch();
-    r.recordButton.setState(1);
-    r.recordButton.perform();
+    switchRecording(1);
     run(5.0);
     const uint64_t framesBefore = uint64_t(std::llround(5.0 * deviceRate / cycleFrames)) * 512;
     level = 15;
@@ -89,8 +86,7 @@ TEST_F(RecorderWriteTest, LevelModeStartsWithThePriorTimeAndMovesTheStartBack) {
     EXPECT_EQ(ZuSettings::standard().stringForKey("WriteStartTempFile"), "20070315_143024");
     run(1.0);
     level = 0;
-    r.recordButton.setState(0);
-    r.recordButton.perform();
+    switchRecording(0);
     const QStringList names = recordings();
     ASSERT_EQ(names.size(), 1);
     const Sound sound = readSound(folder() + "/" + names[0]);
@@ -102,8 +98,7 @@ TEST_F(RecorderWriteTest, LevelModeStartsWithThePriorTimeAndMovesTheStartBack) {
 
 TEST_F(RecorderWriteTest, TheTemporaryFileIsValidAiffAfterEveryBatch) {
     ZuRecorder& r = launch();
-    r.recordButton.setState(1);
-    r.recordButton.perform();
+    switchRecording(1);
     run(2.0);
     const uint32_t written = r.writeSoundFile(0);
     EXPECT_GT(written, 0u);
@@ -114,8 +109,7 @@ TEST_F(RecorderWriteTest, TheTemporaryFileIsValidAiffAfterEveryBatch) {
     // The progress link shows the same growing file.
     const QString progress = ZuSettings::standard().stringForKey("ProgressSoundFileName");
     EXPECT_EQ(QFileInfo(progress).size(), QFileInfo(temp).size());
-    r.recordButton.setState(0);
-    r.recordButton.perform();
+    switchRecording(0);
     EXPECT_FALSE(QFile::exists(progress));
     EXPECT_TRUE(ZuSettings::standard().stringForKey("ProgressSoundFileName").isEmpty());
 }
@@ -157,11 +151,9 @@ TEST_F(RecorderWriteTest, AnImpossibleChannelCountRecordsStereoWithAMatchingHead
     ZuSettings::standard().setInteger(5, "ChannelsNumber");
     ZuRecorder& r = launch();
     EXPECT_EQ(r.channels(), 2);
-    r.recordButton.setState(1);
-    r.recordButton.perform();
+    switchRecording(1);
     run(1.0);
-    r.recordButton.setState(0);
-    r.recordButton.perform();
+    switchRecording(0);
     const QStringList names = recordings();
     ASSERT_EQ(names.size(), 1);
     EXPECT_EQ(readSound(folder() + "/" + names[0]).channels, 2);
