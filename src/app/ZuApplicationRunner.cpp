@@ -3,49 +3,25 @@
 #include "platform/ZuConsole.h"
 #include "platform/ZuMainThread.h"
 #include "platform/ZuSettings.h"
+#include "platform/ZuSignalWatch.h"
 #include "recording/ZuRecorder.h"
 #include "shell/ZuControler.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-int signalPipe[2] = {-1, -1};
-
-// Only async-signal-safe work here: the event loop does the rest.
-void onSignal(int number) {
-    const char byte = static_cast<char>(number);
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
-}
-} // namespace
 
 ZuApplicationRunner::ZuApplicationRunner(ZuControler* owner) : controler(owner) {}
 
 ZuApplicationRunner::~ZuApplicationRunner() = default;
 
 void ZuApplicationRunner::watchSignals() {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+    signalWatch = std::make_unique<ZuSignalWatch>(std::initializer_list<int>{SIGINT, SIGTERM},
+                                                  [this](int) { terminateBySignal(); });
+    if (!signalWatch->isWatching())
         ZuConsole::line(QStringLiteral("Nightwarden: cannot watch signals."));
-        return;
-    }
-    signalNotifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
-    connect(signalNotifier.get(), &QSocketNotifier::activated, this, [this] {
-        char byte = 0;
-        if (::read(signalPipe[0], &byte, 1) == 1)
-            terminateBySignal();
-    });
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 }
 
 void ZuApplicationRunner::quitAfter(double seconds) {

@@ -5,7 +5,7 @@
 #include <QObject>
 #include <memory>
 
-class QSocketNotifier;
+class ZuSignalWatch;
 class QWidget;
 class ZuControler;
 
@@ -34,6 +34,6 @@ private:
 
     ZuControler* controler;
     QWidget* mainWindow = nullptr;
-    std::unique_ptr<QSocketNotifier> signalNotifier;
+    std::unique_ptr<ZuSignalWatch> signalWatch;
     bool finished = false;
 };

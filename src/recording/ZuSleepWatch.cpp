@@ -2,26 +2,16 @@
 
 #include "platform/ZuConsole.h"
 #include "platform/ZuNotificationCenter.h"
+#include "platform/ZuSignalWatch.h"
 #include "recording/ZuRecorder.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusReply>
-#include <QSocketNotifier>
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-int sleepPipe[2] = {-1, -1};
-
-// Only async-signal-safe work here: the event loop posts the notification.
-void onSleepSignal(int number) {
-    const char byte = static_cast<char>(number);
-    [[maybe_unused]] const ssize_t written = ::write(sleepPipe[1], &byte, 1);
-}
-
 void postSleep(bool sleeping) {
     ZuNotificationCenter::defaultCenter().post(sleeping ? ZuRecorder::willSleepNotification
                                                         : ZuRecorder::didWakeNotification);
@@ -74,20 +64,8 @@ void ZuSleepWatch::takeSleepDelay() {
 }
 
 void ZuSleepWatch::watchSignals() {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sleepPipe) != 0)
-        return;
-    signalNotifier = std::make_unique<QSocketNotifier>(sleepPipe[0], QSocketNotifier::Read);
-    connect(signalNotifier.get(), &QSocketNotifier::activated, this, [] {
-        char byte = 0;
-        if (::read(sleepPipe[0], &byte, 1) == 1)
-            postSleep(byte == SIGUSR1);
-    });
-    struct sigaction action = {};
-    action.sa_handler = onSleepSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGUSR1, &action, nullptr);
-    sigaction(SIGUSR2, &action, nullptr);
+    signalWatch = std::make_unique<ZuSignalWatch>(std::initializer_list<int>{SIGUSR1, SIGUSR2},
+                                                  [](int number) { postSleep(number == SIGUSR1); });
 }
 
 void ZuSleepWatch::prepareForSleep(bool sleeping) {

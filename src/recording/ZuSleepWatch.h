@@ -4,7 +4,7 @@
 #include <QObject>
 #include <memory>
 
-class QSocketNotifier;
+class ZuSignalWatch;
 
 // Turns the system's sleep and wake into the workspace notifications the
 // recorder observes: logind's PrepareForSleep on the system bus, and SIGUSR1
@@ -27,6 +27,6 @@ private:
     void watchSignals();
     void takeSleepDelay();
 
-    std::unique_ptr<QSocketNotifier> signalNotifier;
+    std::unique_ptr<ZuSignalWatch> signalWatch;
     QDBusUnixFileDescriptor sleepDelay;
 };
