@@ -23,16 +23,17 @@ uint32_t AuBuffer::writeFromContext(void* context, uint32_t count, bool waitForR
         if (waitForRoom) {
             general.lock();
         } else if (!general.try_lock()) {
-            writeLock.unlockWithCondition(writeLock.condition());
+            writeLock.unlock();
             break;
         }
         uint32_t frames = framesInBuffer.load(std::memory_order_relaxed);
-        uint32_t pos = bufferHead + frames;
+        // In 64 bits: head and count may each be near a 32-bit size.
+        uint64_t pos = uint64_t(bufferHead) + frames;
         while (frames < bufferSize && count > 0) {
             if (pos >= bufferSize)
                 pos -= bufferSize;
-            const uint32_t n = std::min({count, bufferSize - frames, bufferSize - pos});
-            performWriteFromContext(context, pos, n);
+            const uint32_t n = std::min({count, bufferSize - frames, uint32_t(bufferSize - pos)});
+            performWriteFromContext(context, uint32_t(pos), n);
             pos += n;
             total += n;
             count -= n;
@@ -58,7 +59,7 @@ uint32_t AuBuffer::readToContext(void* context, uint32_t count, bool waitForData
         if (waitForData) {
             general.lock();
         } else if (!general.try_lock()) {
-            readLock.unlockWithCondition(readLock.condition());
+            readLock.unlock();
             break;
         }
         uint32_t frames = framesInBuffer.load(std::memory_order_relaxed);

@@ -7,11 +7,21 @@ void AuConditionLock::lock() {
 }
 
 bool AuConditionLock::tryLock() {
-    std::unique_lock guard(mutex, std::try_to_lock);
-    if (!guard.owns_lock() || held)
+    // The guard is held for a few instructions by either side; only a lock
+    // that somebody holds makes this fail.
+    std::lock_guard guard(mutex);
+    if (held)
         return false;
     held = true;
     return true;
+}
+
+void AuConditionLock::unlock() {
+    {
+        std::lock_guard guard(mutex);
+        held = false;
+    }
+    changed.notify_all();
 }
 
 void AuConditionLock::lockWhenCondition(int condition) {

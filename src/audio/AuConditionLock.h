@@ -15,6 +15,8 @@ public:
     // Takes the lock only if nobody holds it; never waits beyond the short
     // guard of the flag itself.
     bool tryLock();
+    // Releases the lock leaving the condition as the other side last set it.
+    void unlock();
     void lockWhenCondition(int condition);
     void unlockWithCondition(int condition);
     void setCondition(int condition);

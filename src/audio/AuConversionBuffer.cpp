@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <new>
 #include <samplerate.h>
 
@@ -68,12 +69,13 @@ AuConversionBuffer::create(double sourceSampleRate, uint32_t sourceChannelCount,
     const uint32_t channels = std::min(sourceChannelCount, destinationChannelCount);
     uint32_t effective = clampToFrames(
         std::ceil(sourceSampleRate / destinationSampleRate * destinationBufferFrames));
+    const uint32_t extra = sourceSampleRate != destinationSampleRate ? 8 : 0;
+    // Sizes past 32 bits would wrap into a ring far too small: none is made.
+    if (uint64_t(sourceBufferFrames) + effective + extra > UINT32_MAX)
+        return nullptr;
     uint32_t capacity =
-        numBufferFramesForSourceSampleRate(sourceSampleRate, sourceBufferFrames, effective);
-    if (sourceSampleRate != destinationSampleRate) {
-        capacity += 8;
-        effective += 8;
-    }
+        numBufferFramesForSourceSampleRate(sourceSampleRate, sourceBufferFrames, effective) + extra;
+    effective += extra;
     buffer->audioBuffer = AuAudioBuffer::create(capacity, channels, false);
     buffer->conversionBufferList = AuBufferListNew(channels, effective, false);
     buffer->outputBufferList =
@@ -128,14 +130,20 @@ long AuConversionBuffer::_FillComplexBufferProc(void* userData, float** data) {
     return static_cast<AuConversionBuffer*>(userData)->_fillComplexBuffer(data);
 }
 
-// Hands the resampler one staging list's worth of input: read from the ring
-// when it holds that much, silence otherwise (never a partial read).
+// Hands the resampler what the ring holds, up to one staging list. The
+// resampler's callback does not say how much it needs: waiting for a whole
+// staging list would hand over silence whenever the ring holds a little less
+// and let it overflow meanwhile. Silence goes only when the ring is empty or
+// its other side holds it this instant.
 long AuConversionBuffer::_fillComplexBuffer(float** data) {
-    const uint32_t n = AuBufferListFrameCount(conversionBufferList);
-    if (audioBuffer->count() >= n)
-        audioBuffer->readToAudioBufferList(conversionBufferList, n, false);
-    else
+    const uint32_t staging = AuBufferListFrameCount(conversionBufferList);
+    const uint32_t held = std::min(staging, audioBuffer->count());
+    uint32_t n =
+        held > 0 ? audioBuffer->readToAudioBufferList(conversionBufferList, held, false) : 0;
+    if (n == 0) {
+        n = staging;
         AuBufferListClear(conversionBufferList, 0, n);
+    }
     const uint32_t c = sourceChannels;
     for (uint32_t ch = 0; ch < c; ++ch) {
         const float* from = static_cast<const float*>(conversionBufferList->mBuffers[ch].mData);

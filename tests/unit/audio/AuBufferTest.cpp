@@ -213,3 +213,31 @@ TEST(AuBufferConcurrentTest, ANonWaitingTransferNeverWaitsForTheOtherSidesCopy) 
     EXPECT_EQ(ring.writeFromContext(nullptr, 8, false), 8u);
     EXPECT_EQ(ring.count(), 16u);
 }
+
+namespace {
+
+// A ring with no storage that notes where each write lands, so that sizes
+// near 32 bits cost no memory.
+class PositionRing : public AuBuffer {
+public:
+    explicit PositionRing(uint32_t capacity) : AuBuffer(capacity) {}
+    uint32_t lastWrite = 0;
+
+protected:
+    void performWriteFromContext(void*, uint32_t position, uint32_t) override {
+        lastWrite = position;
+    }
+};
+
+} // namespace
+
+TEST(AuBufferRingPasses, PositionsNearThirtyTwoBitsDoNotWrap) {
+    PositionRing ring(4'200'000'000u);
+    ASSERT_EQ(ring.writeFromContext(nullptr, 4'200'000'000u, false), 4'200'000'000u);
+    ASSERT_EQ(ring.readToContext(nullptr, 4'100'000'000u, false), 4'100'000'000u);
+    ASSERT_EQ(ring.writeFromContext(nullptr, 100'000'000u, false), 100'000'000u);
+    EXPECT_EQ(ring.lastWrite, 0u);
+    // Head 4.1e9 plus 2e8 held passes 2^32: the next write lands at 1e8.
+    ASSERT_EQ(ring.writeFromContext(nullptr, 50'000'000u, false), 50'000'000u);
+    EXPECT_EQ(ring.lastWrite, 100'000'000u);
+}

@@ -125,6 +125,11 @@ TEST(AuConversionSizes, DifferentRatesGetEightFramesMore) {
     EXPECT_EQ(AuConversionBuffer::create(44100, 0, 512, 48000, 2, 512), nullptr);
 }
 
+TEST(AuConversionSizes, SizesPastThirtyTwoBitsMakeNoBuffer) {
+    // 192 kHz into 1 Hz: the staging list alone would need 4.3e9 frames.
+    EXPECT_EQ(AuConversionBuffer::create(192000, 1, 10, 1.0, 1, 22400), nullptr);
+}
+
 TEST(AuConversionSizes, FudgeFactorIsAClampedValidRateScalar) {
     AuTimeStamp t;
     t.mRateScalar = 1.05;
@@ -182,6 +187,51 @@ TEST(AuConversionQuality, MonoToStereoUpsampledToneIsCleanOnBothChannels) {
         EXPECT_NEAR(best.fit.amplitude, 0.5, 0.005);
         // The same tone at a wrong frequency would fit nothing.
         EXPECT_LT(fitTone(channel, 997 * 48000.0 / 44100.0, 48000).snr, 10.0);
+    }
+}
+
+// Two devices' callbacks in the order their clocks call them, each block
+// on time: the resampler must never be handed silence nor the ring overflow.
+TEST(AuConversionQuality, PacedDevicesAtTheirOwnRatesAndBlocksStayContinuous) {
+    struct Case {
+        double sourceRate;
+        uint32_t sourceFrames;
+        double destinationRate;
+        uint32_t destinationFrames;
+    };
+    for (const Case& c : {Case{44100, 512, 48000, 512}, Case{48000, 512, 44100, 512},
+                          Case{48000, 256, 48000, 512}}) {
+        SCOPED_TRACE(testing::Message() << c.sourceRate << "/" << c.sourceFrames << " -> "
+                                        << c.destinationRate << "/" << c.destinationFrames);
+        auto buffer = AuConversionBuffer::create(
+            c.sourceRate, 1, uint32_t(std::ceil(1.01 * c.sourceFrames)), c.destinationRate, 1,
+            uint32_t(std::ceil(1.01 * c.destinationFrames)));
+        ASSERT_NE(buffer, nullptr);
+        List in(1, c.sourceFrames, true);
+        List out(1, c.destinationFrames, false);
+        std::vector<float> played;
+        const double inPeriod = c.sourceFrames / c.sourceRate;
+        const double outPeriod = c.destinationFrames / c.destinationRate;
+        double inAt = 0, outAt = 0;
+        uint64_t n = 0;
+        while (played.size() < size_t(3 * c.destinationRate)) {
+            if (inAt <= outAt) {
+                for (uint32_t f = 0; f < c.sourceFrames; ++f, ++n)
+                    in.buffer(0)[f] = float(
+                        0.5 * std::sin(2 * std::numbers::pi * 997.0 * double(n) / c.sourceRate));
+                buffer->writeFromAudioBufferList(in.list, nullptr);
+                inAt += inPeriod;
+            } else {
+                buffer->readToAudioBufferList(out.list, nullptr);
+                played.insert(played.end(), out.buffer(0), out.buffer(0) + c.destinationFrames);
+                outAt += outPeriod;
+            }
+        }
+        // The last second, well after the start's silence.
+        const std::vector<float> settled(played.end() - int(c.destinationRate), played.end());
+        const BestFit best = bestFit(settled, 997, c.destinationRate);
+        EXPECT_GT(best.fit.snr, 60.0) << "a gap or a repeat breaks the tone";
+        EXPECT_NEAR(best.fit.amplitude, 0.5, 0.01);
     }
 }
 
