@@ -98,22 +98,39 @@ std::vector<std::unique_ptr<AuDevice>> AuDevice::allDevices() {
 }
 
 void AuDevice::sortDevices(std::vector<std::unique_ptr<AuDevice>>& devices) {
-    std::stable_sort(devices.begin(), devices.end(),
-                     [](const auto& a, const auto& b) { return a->_compare(*b); });
+    // Each device's keys are read once: a device going while the list sorts
+    // would otherwise answer differently from one comparison to the next.
+    std::vector<std::pair<SortKeys, std::unique_ptr<AuDevice>>> keyed;
+    keyed.reserve(devices.size());
+    for (auto& device : devices) {
+        SortKeys keys = device->sortKeys();
+        keyed.emplace_back(std::move(keys), std::move(device));
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return sortsBefore(a.first, b.first); });
+    for (size_t i = 0; i < devices.size(); ++i)
+        devices[i] = std::move(keyed[i].second);
 }
 
 bool AuDevice::_compare(const AuDevice& other) const {
-    const QString name = deviceName();
-    const QString otherName = other.deviceName();
-    if (name.isNull() || otherName.isNull())
-        return !otherName.isNull() ? false : !name.isNull();
-    if (name != otherName)
-        return name < otherName;
-    const QString uid = deviceUID();
-    const QString otherUID = other.deviceUID();
-    if (uid.isNull() || otherUID.isNull())
-        return !otherUID.isNull() ? false : !uid.isNull();
-    return uid < otherUID;
+    return sortsBefore(sortKeys(), other.sortKeys());
+}
+
+AuDevice::SortKeys AuDevice::sortKeys() const {
+    return {deviceName(), deviceUID()};
+}
+
+bool AuDevice::sortsBefore(const SortKeys& a, const SortKeys& b) {
+    // An empty or unreadable key is missing: a device missing the key that
+    // decides sorts after the other, and two devices missing it are equal.
+    const auto before = [](const QString& key, const QString& otherKey) {
+        if (key.isEmpty() || otherKey.isEmpty())
+            return !key.isEmpty();
+        return key < otherKey;
+    };
+    if (a.name.isEmpty() || b.name.isEmpty() || a.name != b.name)
+        return before(a.name, b.name);
+    return before(a.uid, b.uid);
 }
 
 std::vector<std::vector<std::unique_ptr<AuDevice>>> AuDevice::allDevicesByRelation() {
@@ -315,14 +332,17 @@ std::unique_ptr<AuStream> AuDevice::makeStream(AuObjectID streamID) {
 
 const std::vector<std::unique_ptr<AuStream>>* AuDevice::streamsForDirection(uint32_t direction) {
     const uint32_t d = direction ? 1 : 0;
-    if (streamsDirty[d]) {
+    // Cleared before the read, so that a change arriving during it marks the
+    // list dirty again instead of being lost.
+    if (streamsDirty[d].exchange(false)) {
         myStreams[d].clear();
         const auto ids = values<uint32_t>(device(myDevice, 0, d, auFourCC("stm#")));
-        if (!ids)
+        if (!ids) {
+            streamsDirty[d] = true;
             return nullptr;
+        }
         for (uint32_t id : *ids)
             myStreams[d].push_back(makeStream(id));
-        streamsDirty[d] = false;
     }
     return &myStreams[d];
 }

@@ -65,7 +65,7 @@ public:
     static void attachNotificationsToThisThread();
 
     // Identity. _compare orders by name, then UID; a device missing the one
-    // that decides sorts after the other.
+    // that decides (unreadable or empty) sorts after the other.
     bool _compare(const AuDevice& other) const;
     std::unique_ptr<AuDevice> clone() const;
     bool isEqual(const AuDevice& other) const { return other.deviceID() == myDevice; }
@@ -181,7 +181,14 @@ private:
     void setIOInvocation(IOInvocation invocation, void* clientData);
     void _dispatchDeviceNotification(const ZuNotification& notification);
     static std::unique_ptr<AuDevice> _defaultDevice(AuPropertyID property);
+    struct SortKeys {
+        QString name;
+        QString uid;
+    };
     static void sortDevices(std::vector<std::unique_ptr<AuDevice>>& devices);
+    SortKeys sortKeys() const;
+    // The order of _compare on keys read beforehand.
+    static bool sortsBefore(const SortKeys& a, const SortKeys& b);
 
     AuObjectID myDevice;
     AuDeviceDelegate* myDelegate = nullptr;

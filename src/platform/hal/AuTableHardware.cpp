@@ -100,6 +100,7 @@ AuObjectID AuTableHardware::addDevice(const AuHalDeviceInfo& info, bool notify) 
 }
 
 void AuTableHardware::removeDevice(AuObjectID device) {
+    bool inputGone, outputGone;
     {
         std::lock_guard guard(mutex);
         auto it = devices.find(device);
@@ -110,19 +111,38 @@ void AuTableHardware::removeDevice(AuObjectID device) {
         for (AuObjectID stream : it->second.stream)
             streams.erase(stream);
         devices.erase(it);
-        if (defaultInput == device)
+        inputGone = defaultInput == device;
+        outputGone = defaultOutput == device;
+        if (inputGone)
             defaultInput = kAuUnknownObject;
-        if (defaultOutput == device)
+        if (outputGone)
             defaultOutput = kAuUnknownObject;
     }
     deviceChanged(device, auFourCC("livn"));
     propertyChanged({AuScope::Hardware, kAuHardwareObject, 0, 0, auFourCC("dev#")});
+    defaultsChanged(inputGone, outputGone);
 }
 
 void AuTableHardware::setDefaultDevices(AuObjectID input, AuObjectID output) {
-    std::lock_guard guard(mutex);
-    defaultInput = input;
-    defaultOutput = output;
+    bool inputChanged, outputChanged;
+    {
+        std::lock_guard guard(mutex);
+        inputChanged = defaultInput != input;
+        outputChanged = defaultOutput != output;
+        defaultInput = input;
+        defaultOutput = output;
+    }
+    defaultsChanged(inputChanged, outputChanged);
+}
+
+void AuTableHardware::defaultsChanged(bool input, bool output) {
+    if (input)
+        propertyChanged({AuScope::Hardware, kAuHardwareObject, 0, 0, auFourCC("dIn ")});
+    if (output) {
+        // The system output follows the default output here.
+        propertyChanged({AuScope::Hardware, kAuHardwareObject, 0, 0, auFourCC("dOut")});
+        propertyChanged({AuScope::Hardware, kAuHardwareObject, 0, 0, auFourCC("sOut")});
+    }
 }
 
 void AuTableHardware::deviceChanged(AuObjectID device, AuPropertyID property) {
@@ -326,6 +346,10 @@ AuStatus AuTableHardware::streamProperty(const StreamEntry& stream,
     case auFourCC("sfmt"):
     case auFourCC("sfm#"):
     case auFourCC("sfmm"):
+    case auFourCC("ssrc"):
+    case auFourCC("ssc#"):
+    case auFourCC("lscn"):
+        // A stream's formats and sources are those of its direction.
         return deviceProperty(entry, onDevice, value, qualifier, writable);
     default:
         return kAuErrorUnknownProperty;
@@ -377,7 +401,9 @@ AuStatus AuTableHardware::getProperty(const AuPropertyAddress& address, QByteArr
 AuStatus AuTableHardware::setProperty(const AuPropertyAddress& address, const QByteArray& value) {
     AuObjectID device;
     uint32_t direction = address.direction == kAuDirectionInput ? 1 : 0;
-    std::vector<AuPropertyID> changed;
+    std::vector<AuPropertyAddress> changes;
+    AuStatus status = kAuNoError;
+    bool died = false;
     {
         std::lock_guard guard(mutex);
         AuPropertyID property = address.property;
@@ -397,7 +423,9 @@ AuStatus AuTableHardware::setProperty(const AuPropertyAddress& address, const QB
         auto it = devices.find(device);
         if (it == devices.end())
             return kAuErrorBadObject;
-        AuHalDeviceInfo& info = it->second.info;
+        DeviceEntry& entry = it->second;
+        AuHalDeviceInfo& info = entry.info;
+        const AuHalDeviceInfo previous = info;
         switch (property) {
         case auFourCC("nsrt"): {
             double rate = 0;
@@ -408,7 +436,7 @@ AuStatus AuTableHardware::setProperty(const AuPropertyAddress& address, const QB
             if (rate == info.nominalSampleRate)
                 return kAuNoError;
             info.nominalSampleRate = rate;
-            changed = {auFourCC("nsrt"), auFourCC("sfmt")};
+            changes = rateChanges(device, entry);
             break;
         }
         case auFourCC("sfmt"): {
@@ -420,7 +448,7 @@ AuStatus AuTableHardware::setProperty(const AuPropertyAddress& address, const QB
             if (format.mSampleRate == info.nominalSampleRate)
                 return kAuNoError;
             info.nominalSampleRate = format.mSampleRate;
-            changed = {auFourCC("nsrt"), auFourCC("sfmt")};
+            changes = rateChanges(device, entry);
             break;
         }
         case auFourCC("fsiz"): {
@@ -432,7 +460,7 @@ AuStatus AuTableHardware::setProperty(const AuPropertyAddress& address, const QB
             if (frames == info.bufferFrames)
                 return kAuNoError;
             info.bufferFrames = frames;
-            changed = {auFourCC("fsiz")};
+            changes = {{AuScope::Device, device, 0, 0, auFourCC("fsiz")}};
             break;
         }
         case auFourCC("ssrc"): {
@@ -442,30 +470,58 @@ AuStatus AuTableHardware::setProperty(const AuPropertyAddress& address, const QB
             if (source == 0 || source > uint32_t(info.dataSources[direction].size()))
                 return kAuErrorUnsupportedValue;
             info.dataSource[direction] = source - 1;
-            changed = {auFourCC("ssrc")};
+            changes = {{AuScope::Device, device, 0, direction, auFourCC("ssrc")}};
+            if (entry.stream[direction])
+                changes.push_back(
+                    {AuScope::Stream, entry.stream[direction], 0, 0, auFourCC("ssrc")});
             break;
         }
         default:
             return kAuErrorNotWritable;
         }
-        if (property != auFourCC("ssrc")) {
-            const AuStatus status = restartIfRunning(device);
-            if (status != kAuNoError)
-                return status;
+        if (property != auFourCC("ssrc") && entry.running) {
+            status = restart(device, entry, previous);
+            died = !entry.running;
         }
     }
-    for (AuPropertyID property : changed)
-        propertyChanged({AuScope::Device, device, 0, direction, property});
+    // A device that cannot run with its old settings either has gone for its
+    // clients: they hear it as the device dying, and stop or switch over.
+    if (died)
+        deviceChanged(device, auFourCC("livn"));
+    if (status != kAuNoError)
+        return status;
+    for (const AuPropertyAddress& change : changes)
+        propertyChanged(change);
     return kAuNoError;
 }
 
-AuStatus AuTableHardware::restartIfRunning(AuObjectID device) {
-    DeviceEntry& entry = devices.at(device);
-    if (!entry.running)
-        return kAuNoError;
+std::vector<AuPropertyAddress> AuTableHardware::rateChanges(AuObjectID device,
+                                                            const DeviceEntry& entry) {
+    // The rate is device-wide: every direction's format and every stream's
+    // formats (the physical one is the IO one here) change with it.
+    std::vector<AuPropertyAddress> changes{{AuScope::Device, device, 0, 0, auFourCC("nsrt")}};
+    for (uint32_t direction = 0; direction < 2; ++direction)
+        if (entry.info.channels[direction] > 0)
+            changes.push_back({AuScope::Device, device, 0, direction, auFourCC("sfmt")});
+    for (AuObjectID stream : entry.stream) {
+        if (!stream)
+            continue;
+        changes.push_back({AuScope::Stream, stream, 0, 0, auFourCC("sfmt")});
+        changes.push_back({AuScope::Stream, stream, 0, 0, auFourCC("pft ")});
+    }
+    return changes;
+}
+
+AuStatus AuTableHardware::restart(AuObjectID device, DeviceEntry& entry,
+                                  const AuHalDeviceInfo& previous) {
     closeIO(device);
     const AuStatus status = openIO({device, entry.info, entry.proc, entry.clientData});
-    entry.running = status == kAuNoError;
+    if (status == kAuNoError)
+        return kAuNoError;
+    // The change is refused as a whole: the old settings come back and the
+    // device runs on with them if it can.
+    entry.info = previous;
+    entry.running = openIO({device, entry.info, entry.proc, entry.clientData}) == kAuNoError;
     return status;
 }
 

@@ -54,8 +54,10 @@ protected:
 
     // Adds a device and its streams; with notify, the device list change is told.
     AuObjectID addDevice(const AuHalDeviceInfo& info, bool notify);
-    // Removes a device: its IO stops, it reports itself dead and the list changes.
+    // Removes a device: its IO stops, it reports itself dead, the list
+    // changes, and a default role it had is cleared and reported.
     void removeDevice(AuObjectID device);
+    // Reports each default role that changes.
     void setDefaultDevices(AuObjectID input, AuObjectID output);
     // Reports a device-wide property (channel 0, direction 0).
     void deviceChanged(AuObjectID device, AuPropertyID property);
@@ -90,7 +92,14 @@ private:
                               const QByteArray& qualifier, bool* writable);
     AuStatus read(const AuPropertyAddress& address, QByteArray& value, const QByteArray& qualifier,
                   bool* writable);
-    AuStatus restartIfRunning(AuObjectID device);
+    // Reports the default input, and the default and system output.
+    void defaultsChanged(bool input, bool output);
+    // The property changes a new rate makes.
+    static std::vector<AuPropertyAddress> rateChanges(AuObjectID device, const DeviceEntry& entry);
+    // Reopens a running device's IO with its new settings; when that fails,
+    // with the previous ones (left stopped if even that fails). Returns the
+    // first open's status.
+    AuStatus restart(AuObjectID device, DeviceEntry& entry, const AuHalDeviceInfo& previous);
 
     std::recursive_mutex mutex;
     std::map<AuObjectID, DeviceEntry> devices;

@@ -65,12 +65,36 @@ TEST_F(AuDeviceTest, AllDevicesSortByNameThenUID) {
 }
 
 TEST_F(AuDeviceTest, AllDevicesPutsAnUnnamedDeviceLast) {
-    auto& hardware = install({device("Alpha", "a"), device("Beta", "b")});
-    AuDevice gone(9999); // no such device: neither name nor UID
+    install(
+        {device("", "unnamed"), device("Beta", "b"), device("Alpha", ""), device("Alpha", "a")});
     const auto devices = AuDevice::allDevices();
-    EXPECT_TRUE(devices[1]->_compare(gone));
-    EXPECT_FALSE(gone._compare(*devices[0]));
-    EXPECT_EQ(hardware.deviceIDs().size(), 2u);
+    ASSERT_EQ(devices.size(), 4u);
+    EXPECT_EQ(devices[0]->deviceUID(), "a");
+    EXPECT_EQ(devices[1]->deviceName(), "Alpha"); // no UID: after the Alpha that has one
+    EXPECT_EQ(devices[2]->deviceUID(), "b");
+    EXPECT_EQ(devices[3]->deviceUID(), "unnamed");
+    EXPECT_TRUE(devices[2]->_compare(*devices[3]));
+    EXPECT_FALSE(devices[3]->_compare(*devices[0]));
+    EXPECT_TRUE(devices[0]->_compare(*devices[1]));
+}
+
+TEST_F(AuDeviceTest, ADeviceGoingWhileTheListSortsKeepsTheNameItHad) {
+    auto& hardware = install({device("Alpha", "a"), device("Gamma", "g"), device("Beta", "b")});
+    const AuObjectID alpha = hardware.deviceWithUID("a");
+    bool nameRead = false;
+    // Alpha goes right after its name has been read once.
+    hardware.beforeRead = [&](const AuPropertyAddress& address) {
+        if (nameRead && hardware.deviceWithUID("a") == alpha)
+            hardware.unplugDevice(alpha);
+        if (address.object == alpha && address.property == auFourCC("lnam"))
+            nameRead = true;
+    };
+    const auto devices = AuDevice::allDevices();
+    hardware.beforeRead = nullptr;
+    ASSERT_EQ(devices.size(), 3u);
+    EXPECT_EQ(devices[0]->deviceID(), alpha);
+    EXPECT_EQ(devices[1]->deviceUID(), "b");
+    EXPECT_EQ(devices[2]->deviceUID(), "g");
 }
 
 TEST_F(AuDeviceTest, UIDLookUpChecksTheFoundDevice) {
@@ -190,6 +214,85 @@ TEST_F(AuDeviceTest, StreamListChangeRenewsOnlyThatDirection) {
     EXPECT_EQ(renewed->front()->numberChannels(), 2u);
 }
 
+TEST_F(AuDeviceTest, AStreamListChangeDuringItsReadIsKept) {
+    auto& hardware = install({device("Dev", "dev")});
+    const auto dev = std::move(AuDevice::allDevices().front());
+    RecordingDelegate delegate;
+    dev->setDelegate(&delegate);
+    int reads = 0;
+    // The first read of the list meets a change of it.
+    hardware.beforeRead = [&](const AuPropertyAddress& address) {
+        if (address.property != auFourCC("stm#") || address.direction != 1)
+            return;
+        if (++reads == 1)
+            hardware.raise({AuScope::Device, dev->deviceID(), 0, 1, auFourCC("stm#")});
+    };
+    ASSERT_NE(dev->streamsForDirection(1), nullptr);
+    ASSERT_NE(dev->streamsForDirection(1), nullptr);
+    EXPECT_EQ(reads, 2); // read again for the change
+    ASSERT_NE(dev->streamsForDirection(1), nullptr);
+    EXPECT_EQ(reads, 2);
+
+    // A list that cannot be read is read again next time.
+    const auto gone = AuDevice::deviceWithID(12345);
+    reads = 0;
+    hardware.beforeRead = [&](const AuPropertyAddress& address) {
+        reads += address.property == auFourCC("stm#");
+    };
+    EXPECT_EQ(gone->streamsForDirection(1), nullptr);
+    EXPECT_EQ(gone->streamsForDirection(1), nullptr);
+    EXPECT_EQ(reads, 2);
+    hardware.beforeRead = nullptr;
+}
+
+TEST_F(AuDeviceTest, WritesReachTheDevicesDelegateForEveryDirectionAndEveryStream) {
+    auto config = device("Dev", "dev", 1, 2);
+    config.info.dataSources[1] = {"Internal microphone", "Line In"};
+    install({config});
+    const auto dev = std::move(AuDevice::allDevices().front());
+    struct Changes : AuDeviceDelegate {
+        std::vector<QString> calls;
+        void audioDeviceNominalSampleRateDidChange(AuDevice*) override { calls.push_back("rate"); }
+        void audioDeviceStreamDescriptionDidChange(AuDevice*, uint32_t,
+                                                   uint32_t direction) override {
+            calls.push_back(QStringLiteral("format %1").arg(direction));
+        }
+        void audioDeviceSourceDidChange(AuDevice*, uint32_t direction) override {
+            calls.push_back(QStringLiteral("source %1").arg(direction));
+        }
+        void audioStreamStreamDescriptionDidChange(AuStream* stream, uint32_t side) override {
+            calls.push_back(
+                QStringLiteral("stream %1 format side %2").arg(stream->direction()).arg(side));
+        }
+        void audioStreamSourceDidChange(AuStream* stream) override {
+            calls.push_back(QStringLiteral("stream %1 source %2")
+                                .arg(stream->direction())
+                                .arg(stream->dataSource()));
+        }
+    } delegate;
+    dev->setDelegate(&delegate);
+    dev->streamsForDirection(0);
+    AuStream* input = dev->streamsForDirection(1)->front().get();
+
+    // The rate, written as the input stream's physical format, is the device's.
+    auto format = input->streamDescriptionForSide(1);
+    ASSERT_TRUE(format.has_value());
+    format->setSampleRate(48000);
+    ASSERT_TRUE(input->setStreamDescription(*format, 1));
+    EXPECT_EQ(delegate.calls,
+              (std::vector<QString>{"rate", "format 0", "format 1", "stream 0 format side 0",
+                                    "stream 0 format side 1", "stream 1 format side 0",
+                                    "stream 1 format side 1"}));
+    EXPECT_EQ(dev->streamsForDirection(0)->front()->streamDescriptionForSide(0)->sampleRate(),
+              48000.0f);
+
+    delegate.calls.clear();
+    EXPECT_EQ(input->dataSources(), QStringList({"Internal microphone", "Line In"}));
+    input->setDataSource("Line In");
+    EXPECT_EQ(delegate.calls, (std::vector<QString>{"source 1", "stream 1 source Line In"}));
+    EXPECT_EQ(dev->dataSourceForDirection(1), "Line In");
+}
+
 TEST_F(AuDeviceTest, StreamWithoutDelegateReportsToTheDevicesDelegate) {
     auto& hardware = install({device("Dev", "dev")});
     const auto dev = std::move(AuDevice::allDevices().front());
@@ -252,6 +355,27 @@ TEST_F(AuDeviceTest, IOClientStatesAndFailedStart) {
     EXPECT_EQ(delegate.calls, std::vector<QString>{"fail 1"});
     EXPECT_FALSE(AuIOProcMux::muxForDevice(busy.get()).isRunning());
     EXPECT_EQ(AuIOProcMux::muxForDevice(busy.get()).deviceCount(), 0u);
+}
+
+TEST_F(AuDeviceTest, ADefaultDeviceGoingIsReportedAsADefaultChange) {
+    auto& hardware = install({device("Out", "out", 0, 2), device("In", "in", 2, 0)});
+    struct Defaults : AuHardwareDelegate {
+        std::vector<QString> calls;
+        void audioHardwareDefaultInputDeviceDidChange() override { calls.push_back("input"); }
+        void audioHardwareDefaultOutputDeviceDidChange() override { calls.push_back("output"); }
+        void audioHardwareDefaultSystemOutputDeviceDidChange() override {
+            calls.push_back("system output");
+        }
+    } delegate;
+    const auto input = AuDevice::defaultInputDevice();
+    const auto output = AuDevice::defaultOutputDevice();
+    AuDevice::setHardwareDelegate(&delegate);
+    hardware.unplugDevice(input->deviceID());
+    hardware.unplugDevice(output->deviceID());
+    AuDevice::setHardwareDelegate(nullptr);
+    EXPECT_EQ(delegate.calls, (std::vector<QString>{"input", "output", "system output"}));
+    EXPECT_EQ(AuDevice::defaultInputDevice(), nullptr);
+    EXPECT_EQ(AuDevice::defaultOutputDevice(), nullptr);
 }
 
 TEST_F(AuDeviceTest, DefaultDevicesAndRelations) {

@@ -5,9 +5,10 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-// Virtual hardware whose changes a test can raise by hand, and which can run
-// a test's step before it answers a property read (a device going between two
-// reads).
+// Virtual hardware whose changes a test can raise by hand, which can run a
+// test's step before it answers a property read (a device going between two
+// reads), and whose devices can refuse to open (settings the device turns
+// down only when it starts).
 class AuTestHardware : public AuVirtualHardware {
 public:
     using AuVirtualHardware::AuVirtualHardware;
@@ -21,6 +22,15 @@ public:
     }
     // Set before the devices run: the IO threads read properties too.
     std::function<void(const AuPropertyAddress&)> beforeRead;
+    // True refuses to open a device's IO with those settings.
+    std::function<bool(const AuHalDeviceInfo&)> refuseOpen;
+
+protected:
+    AuStatus openIO(const IOSetup& setup) override {
+        if (refuseOpen && refuseOpen(setup.info))
+            return kAuErrorCannotStart;
+        return AuVirtualHardware::openIO(setup);
+    }
 };
 
 // Installs a backend of the test's own for the test's duration.
