@@ -10,6 +10,7 @@
 #include "platform/hal/AuHardware.h"
 #include "platform/hal/virtual/AuVirtualHardware.h"
 #include "platform/hal/virtual/AuVirtualInput.h"
+#include "platform/hal/virtual/AuVirtualSignal.h"
 #include "shell/ZuControler.h"
 #include "shell/ZuSettingsTable.h"
 #include "ui/ZuMainWindow.h"
@@ -125,7 +126,8 @@ int main(int argc, char** argv) {
         const auto input = AuVirtualInput::parse(
             parser.isSet(virtualInputOption) ? parser.value(virtualInputOption) : "silence",
             &error);
-        if (!input)
+        if (!input || (input->kind == AuVirtualInput::Kind::File &&
+                       !AuVirtualSignal::fileSampleRate(input->path, &error)))
             return fail(QStringLiteral("--virtual-input: %1").arg(error));
         AuHardware::install(
             std::make_unique<AuVirtualHardware>(AuVirtualHardware::defaultDevices(*input)));

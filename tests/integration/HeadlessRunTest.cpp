@@ -91,6 +91,11 @@ TEST_F(HeadlessRunTest, AGarbledSettingsFileStartsWithDefaultsAndSaysWhich) {
 }
 
 TEST_F(HeadlessRunTest, CommandLineMistakesEndWithStatusTwoAndAClearMessage) {
+    const QString notSound = nwTestDir() + "/notes.wav";
+    QFile notes(notSound);
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("not a sound\n");
+    notes.close();
     const struct {
         QStringList arguments;
         const char* message;
@@ -104,6 +109,9 @@ TEST_F(HeadlessRunTest, CommandLineMistakesEndWithStatusTwoAndAClearMessage) {
         {{"--quit-after", "3000000"}, "is more than 2147483 seconds"},
         {{"--audio", "jack"}, "unknown audio backend"},
         {{"--audio", "virtual", "--virtual-input", "tone:loud"}, "--virtual-input"},
+        {{"--audio", "virtual", "--virtual-input", "file:" + nwTestDir() + "/missing.wav"},
+         "--virtual-input: cannot play"},
+        {{"--audio", "virtual", "--virtual-input", "file:" + notSound}, "is not a sound file"},
         {{"--virtual-input", "silence"}, "needs --audio virtual"},
     };
     for (const auto& c : cases) {

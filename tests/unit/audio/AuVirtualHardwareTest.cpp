@@ -5,6 +5,8 @@
 #include "platform/hal/virtual/AuVirtualSignal.h"
 #include "support/NwTestSupport.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
 #include <chrono>
 #include <cmath>
@@ -12,8 +14,6 @@
 #include <thread>
 
 namespace {
-
-class AuVirtualHardwareTest : public AuHardwareFixture {};
 
 // Keeps every input frame it is handed (channel 0) and writes a ramp out.
 struct Recorder {
@@ -43,6 +43,58 @@ QString writeWav(const std::vector<float>& samples, int channels, int rate) {
     sf_writef_float(file, samples.data(), sf_count_t(samples.size()) / channels);
     sf_close(file);
     return path;
+}
+
+// The device events a test looks at.
+struct Events : AuDeviceDelegate {
+    std::vector<QString> calls;
+    void audioDeviceDidDie(AuDevice*) override { calls.push_back("died"); }
+    void audioDeviceNominalSampleRateDidChange(AuDevice*) override { calls.push_back("rate"); }
+    void audioDeviceBufferSizeInFramesDidChange(AuDevice*) override { calls.push_back("size"); }
+};
+
+// A WAV file's samples, interleaved; its format in info.
+std::vector<float> readWav(const QString& path, SF_INFO& info) {
+    info = {};
+    SNDFILE* file = sf_open(path.toUtf8().constData(), SFM_READ, &info);
+    if (!file)
+        return {};
+    std::vector<float> samples(size_t(info.frames) * size_t(info.channels));
+    sf_readf_float(file, samples.data(), info.frames);
+    sf_close(file);
+    return samples;
+}
+
+class AuVirtualHardwareTest : public AuHardwareFixture {
+protected:
+    // One input and two output channels in cycles of 100 frames, the output
+    // also written to out.wav.
+    static AuVirtualDeviceConfig writingDevice() {
+        auto config = device("Dev", "dev", 1, 2);
+        config.info.bufferFrames = 100;
+        config.outputFile = nwTestDir() + "/out.wav";
+        return config;
+    }
+    // The device with that UID, started with the recorder as its client and
+    // telling its events.
+    static std::unique_ptr<AuDevice> started(const QString& uid, Recorder& recorder,
+                                             Events* events = nullptr) {
+        auto dev = AuDevice::deviceWithUID(uid);
+        if (events)
+            dev->setDelegate(events);
+        dev->setIOTarget(&recorder, &Recorder::io, nullptr);
+        EXPECT_TRUE(dev->deviceStart());
+        return dev;
+    }
+};
+
+// Whether this process holds the file open.
+bool isOpen(const QString& path) {
+    const QString target = QFileInfo(path).canonicalFilePath();
+    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::Files))
+        if (fd.symLinkTarget() == target)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -119,16 +171,41 @@ TEST(AuVirtualSignals, FilePlaysLoopedOrOnce) {
     EXPECT_EQ(out[0], 0.0f);
 }
 
+TEST(AuVirtualSignals, AFileInputTellsItsRateOrWhyItCannotPlay) {
+    const QString path = writeWav({0.1f, 0.2f, 0.3f}, 1, 22050);
+    EXPECT_EQ(AuVirtualSignal::fileSampleRate(path), 22050.0);
+    const auto devices = AuVirtualHardware::defaultDevices(*AuVirtualInput::parse("file:" + path));
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0].info.nominalSampleRate, 22050.0); // the file never plays at another
+    ASSERT_EQ(devices[0].info.sampleRates.size(), 1u);
+    EXPECT_EQ(devices[0].info.sampleRates[0].mMinimum, 22050.0);
+    EXPECT_EQ(devices[0].info.sampleRates[0].mMaximum, 22050.0);
+
+    QFile text(nwTestDir() + "/notes.txt");
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a sound\n");
+    text.close();
+    const QString headerOnly = writeWav({}, 2, 48000);
+    const struct {
+        QString path;
+        const char* reason;
+    } cases[] = {{nwTestDir() + "/missing.wav", "no such file"},
+                 {nwTestDir(), "it is a folder"},
+                 {text.fileName(), "it is not a sound file"},
+                 {headerOnly, "it holds no sound"}};
+    for (const auto& c : cases) {
+        QString error;
+        EXPECT_FALSE(AuVirtualSignal::fileSampleRate(c.path, &error));
+        EXPECT_EQ(error, QStringLiteral("cannot play \"%1\": %2").arg(c.path, c.reason));
+    }
+}
+
 TEST_F(AuVirtualHardwareTest, SteppedDeviceDeliversInputAndKeepsOutput) {
-    auto config = device("Dev", "dev", 1, 2);
+    auto config = writingDevice();
     config.input = *AuVirtualInput::parse("tone:100:0.5");
-    config.info.bufferFrames = 100;
-    config.outputFile = nwTestDir() + "/out.wav";
     auto& hardware = install({config});
-    auto dev = AuDevice::deviceWithUID("dev");
     Recorder recorder;
-    dev->setIOTarget(&recorder, &Recorder::io, nullptr);
-    ASSERT_TRUE(dev->deviceStart());
+    const auto dev = started("dev", recorder);
     EXPECT_EQ(hardware.step(dev->deviceID(), 4), 4u);
     dev->deviceStop();
     EXPECT_EQ(recorder.input.size(), 400u);
@@ -137,13 +214,75 @@ TEST_F(AuVirtualHardwareTest, SteppedDeviceDeliversInputAndKeepsOutput) {
     const auto out = hardware.capturedOutput(dev->deviceID());
     ASSERT_EQ(out.size(), 800u);
     EXPECT_FLOAT_EQ(out[199], 0.199f);
-    SF_INFO info{};
-    SNDFILE* file = sf_open((nwTestDir() + "/out.wav").toUtf8().constData(), SFM_READ, &info);
-    ASSERT_NE(file, nullptr);
+    SF_INFO info;
+    EXPECT_EQ(readWav(config.outputFile, info).size(), 800u);
     EXPECT_EQ(info.frames, 400);
     EXPECT_EQ(info.channels, 2);
     EXPECT_EQ(info.samplerate, 44100);
-    sf_close(file);
+}
+
+TEST_F(AuVirtualHardwareTest, TheOutputFileRunsOnAcrossRestartsAndClosesWithTheDevice) {
+    const auto config = writingDevice();
+    auto& hardware = install({config});
+    Recorder recorder;
+    const auto dev = started("dev", recorder);
+    EXPECT_EQ(hardware.step(dev->deviceID(), 2), 2u);
+    dev->setDeviceBufferSizeInFrames(200); // a restart
+    EXPECT_EQ(hardware.step(dev->deviceID()), 1u);
+    dev->deviceStop();
+    ASSERT_TRUE(dev->deviceStart());
+    EXPECT_EQ(hardware.step(dev->deviceID()), 1u);
+    dev->deviceStop();
+
+    // Complete between runs: every cycle's ramp, in order.
+    SF_INFO info;
+    const auto samples = readWav(config.outputFile, info);
+    ASSERT_EQ(info.frames, 100 + 100 + 200 + 200);
+    for (size_t cycleStart : {0, 100, 200, 400})
+        EXPECT_EQ(samples[cycleStart * 2], 0.0f) << "frame " << cycleStart;
+    EXPECT_FLOAT_EQ(samples[2 * 199 + 1], 0.199f);
+    EXPECT_FLOAT_EQ(samples[2 * 399 + 1], 0.399f);
+    EXPECT_FLOAT_EQ(samples.back(), 0.399f);
+
+    EXPECT_TRUE(isOpen(config.outputFile));
+    hardware.unplugDevice(dev->deviceID());
+    EXPECT_FALSE(isOpen(config.outputFile));
+}
+
+TEST_F(AuVirtualHardwareTest, AChangeARunningDeviceCannotOpenWithIsTakenBack) {
+    auto& hardware = install({device("Dev", "dev")});
+    Recorder recorder;
+    Events events;
+    const auto dev = started("dev", recorder, &events);
+    hardware.refuseOpen = [](const AuHalDeviceInfo& info) {
+        return info.nominalSampleRate == 48000 || info.bufferFrames == 1024;
+    };
+    EXPECT_FALSE(dev->setNominalSampleRate(48000));
+    dev->setDeviceBufferSizeInFrames(1024);
+    EXPECT_EQ(dev->nominalSampleRate(), 44100.0);
+    EXPECT_EQ(dev->deviceBufferSizeInFrames(), 512u);
+    EXPECT_EQ(dev->actualSampleRate(), 44100.0);
+    // It runs on with the old settings, and nothing changed for its clients.
+    EXPECT_EQ(hardware.step(dev->deviceID(), 2), 2u);
+    EXPECT_EQ(recorder.input.size(), 1024u);
+    EXPECT_TRUE(events.calls.empty());
+    dev->deviceStop();
+}
+
+TEST_F(AuVirtualHardwareTest, ARunningDeviceThatCannotReopenAfterAChangeDies) {
+    auto& hardware = install({device("Dev", "dev")});
+    Recorder recorder;
+    Events events;
+    const auto dev = started("dev", recorder, &events);
+    hardware.refuseOpen = [](const AuHalDeviceInfo&) {
+        return true;
+    };
+    EXPECT_FALSE(dev->setNominalSampleRate(48000));
+    EXPECT_EQ(events.calls, std::vector<QString>{"died"});
+    EXPECT_EQ(dev->nominalSampleRate(), 44100.0);
+    EXPECT_FALSE(hardware.isRunning(dev->deviceID()));
+    EXPECT_EQ(hardware.step(dev->deviceID()), 0u);
+    dev->deviceStop();
 }
 
 TEST_F(AuVirtualHardwareTest, UnpluggedDeviceDiesAndLeavesTheList) {

@@ -11,7 +11,9 @@ struct AuVirtualDeviceConfig {
     // Output frames kept in memory per run (older runs are replaced); frames
     // past this are counted as dropped.
     uint32_t captureFrames = 48000 * 10;
-    // Also written here as 32-bit float WAV when not empty.
+    // Also written here as 32-bit float WAV when not empty: one file for all
+    // runs of the device, with the rate of its first run, complete between
+    // runs and closed when the device goes.
     QString outputFile;
     // Starting the device fails with kAuErrorCannotStart (a busy device).
     bool failToStart = false;

@@ -29,29 +29,52 @@ uint64_t hostNanoseconds() {
 
 } // namespace
 
+// The WAV file a device's output goes to, kept open across its runs so that
+// a restart (a new rate or buffer size) continues it.
+class AuVirtualHardware::OutputFile {
+public:
+    OutputFile(const QString& path, double rate, uint32_t channels) {
+        SF_INFO info{};
+        info.samplerate = int(rate);
+        info.channels = int(channels);
+        info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+        file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    }
+    ~OutputFile() {
+        if (file)
+            sf_close(file);
+    }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void write(const float* samples, uint32_t frames) {
+        if (file)
+            sf_writef_float(file, samples, frames);
+    }
+    // Between runs the file reads as complete.
+    void updateHeader() {
+        if (file)
+            sf_command(file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+    }
+
+private:
+    SNDFILE* file = nullptr;
+};
+
 // Runs one device: its buffers, signal and output capture are all made when
 // it opens, so a cycle allocates nothing.
 class AuVirtualHardware::Runner {
 public:
-    Runner(const IOSetup& setup, const AuVirtualDeviceConfig& config)
+    Runner(const IOSetup& setup, const AuVirtualDeviceConfig& config, OutputFile* file)
         : setup(setup), signal(config.input, setup.info.nominalSampleRate),
-          frames(setup.info.bufferFrames) {
+          frames(setup.info.bufferFrames), file(file) {
         input = newList(setup.info.channels[1], inputSamples, frames);
         output = newList(setup.info.channels[0], outputSamples, frames);
         capture.assign(size_t(config.captureFrames) * setup.info.channels[0], 0.0f);
-        if (!config.outputFile.isEmpty() && setup.info.channels[0] > 0) {
-            SF_INFO info{};
-            info.samplerate = int(setup.info.nominalSampleRate);
-            info.channels = int(setup.info.channels[0]);
-            info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-            file = sf_open(QFile::encodeName(config.outputFile).constData(), SFM_WRITE, &info);
-        }
     }
 
     ~Runner() {
         stop();
-        if (file)
-            sf_close(file);
         std::free(input);
         std::free(output);
     }
@@ -136,7 +159,7 @@ private:
         // The file is written on this backend thread after the client's
         // callback has returned; the callback itself never waits on it.
         if (file)
-            sf_writef_float(file, samples, frames);
+            file->write(samples, frames);
     }
 
     IOSetup setup;
@@ -150,7 +173,7 @@ private:
     std::atomic<size_t> captureUsed{0};
     std::atomic<uint64_t> droppedFrames{0};
     std::atomic<uint64_t> framesDone{0};
-    SNDFILE* file = nullptr;
+    OutputFile* file; // the hardware's, outlives the runner
     std::thread thread;
     std::mutex mutex;
     std::condition_variable wake;
@@ -162,6 +185,13 @@ std::vector<AuVirtualDeviceConfig> AuVirtualHardware::defaultDevices(const AuVir
         AuVirtualDeviceConfig::standard(QStringLiteral("Nightwarden Virtual Device"),
                                         QStringLiteral("nightwarden-virtual-0"), 2, 2);
     config.input = input;
+    // A sound file plays at its own rate only: the device offers no other.
+    if (input.kind == AuVirtualInput::Kind::File) {
+        if (const auto rate = AuVirtualSignal::fileSampleRate(input.path)) {
+            config.info.sampleRates = {{*rate, *rate}};
+            config.info.nominalSampleRate = *rate;
+        }
+    }
     return {config};
 }
 
@@ -201,6 +231,10 @@ AuObjectID AuVirtualHardware::plugDevice(const AuVirtualDeviceConfig& config) {
 
 void AuVirtualHardware::unplugDevice(AuObjectID device) {
     removeDevice(device);
+    std::lock_guard guard(runnersMutex);
+    runners.erase(device);
+    outputFiles.erase(device);
+    configs.erase(device);
 }
 
 AuStatus AuVirtualHardware::openIO(const IOSetup& setup) {
@@ -208,7 +242,15 @@ AuStatus AuVirtualHardware::openIO(const IOSetup& setup) {
     const AuVirtualDeviceConfig& config = configs.at(setup.device);
     if (config.failToStart || setup.info.bufferFrames == 0 || setup.info.nominalSampleRate <= 0)
         return kAuErrorCannotStart;
-    auto runner = std::make_unique<Runner>(setup, config);
+    OutputFile* file = nullptr;
+    if (!config.outputFile.isEmpty() && setup.info.channels[0] > 0) {
+        auto& kept = outputFiles[setup.device];
+        if (!kept)
+            kept = std::make_unique<OutputFile>(config.outputFile, setup.info.nominalSampleRate,
+                                                setup.info.channels[0]);
+        file = kept.get();
+    }
+    auto runner = std::make_unique<Runner>(setup, config, file);
     if (pacing == Pacing::RealTime)
         runner->startThread();
     runners[setup.device] = std::move(runner);
@@ -220,6 +262,8 @@ void AuVirtualHardware::closeIO(AuObjectID device) {
     auto it = runners.find(device);
     if (it != runners.end())
         it->second->stop();
+    if (auto file = outputFiles.find(device); file != outputFiles.end())
+        file->second->updateHeader();
 }
 
 uint32_t AuVirtualHardware::step(AuObjectID device, uint32_t cycles) {

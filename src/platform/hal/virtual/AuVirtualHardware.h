@@ -17,7 +17,7 @@ public:
     enum class Pacing { RealTime, Stepped };
 
     // The devices --audio virtual offers: one duplex device whose input is the
-    // given signal.
+    // given signal; with a sound file, at the file's rate.
     static std::vector<AuVirtualDeviceConfig> defaultDevices(const AuVirtualInput& input = {});
 
     explicit AuVirtualHardware(const std::vector<AuVirtualDeviceConfig>& configs = defaultDevices(),
@@ -26,7 +26,8 @@ public:
 
     QString backendName() const override { return QStringLiteral("virtual"); }
 
-    // Devices coming and going while the program runs.
+    // Devices coming and going while the program runs. An unplugged device's
+    // output file is closed.
     AuObjectID plugDevice(const AuVirtualDeviceConfig& config);
     void unplugDevice(AuObjectID device);
 
@@ -46,10 +47,14 @@ protected:
 
 private:
     class Runner;
+    class OutputFile;
 
     Pacing pacing;
     bool constructed = false;
     std::mutex runnersMutex;
     std::map<AuObjectID, AuVirtualDeviceConfig> configs;
+    // Opened at a device's first start, closed when it goes; before the
+    // runners, which write to them, so that they outlive them.
+    std::map<AuObjectID, std::unique_ptr<OutputFile>> outputFiles;
     std::map<AuObjectID, std::unique_ptr<Runner>> runners;
 };

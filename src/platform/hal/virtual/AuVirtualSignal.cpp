@@ -1,6 +1,8 @@
 #include "platform/hal/virtual/AuVirtualSignal.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -27,6 +29,34 @@ AuVirtualSignal::AuVirtualSignal(const AuVirtualInput& input, double sampleRate)
         valid = false;
         fileEnded.store(true, std::memory_order_relaxed);
     }
+}
+
+std::optional<double> AuVirtualSignal::fileSampleRate(const QString& path, QString* error) {
+    const auto fail = [&](const QString& reason) -> std::optional<double> {
+        if (error)
+            *error = QStringLiteral("cannot play \"%1\": %2").arg(path, reason);
+        return std::nullopt;
+    };
+    const QFileInfo about(path);
+    if (!about.exists())
+        return fail(QStringLiteral("no such file"));
+    if (about.isDir())
+        return fail(QStringLiteral("it is a folder"));
+    if (!about.isReadable())
+        return fail(QStringLiteral("it may not be read"));
+    SF_INFO info{};
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!file)
+        return fail(QStringLiteral("it is not a sound file"));
+    // The first frames must decode too: a header alone would play as silence.
+    constexpr sf_count_t probe = 64;
+    std::vector<float> samples(size_t(std::max(info.channels, 1)) * probe);
+    const bool decodes = info.channels > 0 && info.frames > 0 && info.samplerate > 0 &&
+                         sf_readf_float(file, samples.data(), probe) > 0;
+    sf_close(file);
+    if (!decodes)
+        return fail(QStringLiteral("it holds no sound"));
+    return double(info.samplerate);
 }
 
 float AuVirtualSignal::noise() {

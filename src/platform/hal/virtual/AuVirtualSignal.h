@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // Renders a virtual device's input. Everything it needs (a sound file's
@@ -12,6 +13,10 @@
 class AuVirtualSignal {
 public:
     AuVirtualSignal(const AuVirtualInput& input, double sampleRate);
+
+    // The sample rate of a sound file that opens and decodes, or nothing with
+    // the reason in error.
+    static std::optional<double> fileSampleRate(const QString& path, QString* error = nullptr);
 
     // False when a sound file could not be read; the signal is then silence.
     bool isValid() const { return valid; }
