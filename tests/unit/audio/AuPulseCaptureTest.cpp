@@ -1,5 +1,7 @@
 #include "audio/AuDevice.h"
 #include "platform/hal/AuHardware.h"
+#include "platform/hal/portaudio/AuPortAudioHardware.h"
+#include "support/NwConsoleCapture.h"
 #include "support/NwTestSupport.h"
 
 #include <QFile>
@@ -7,11 +9,15 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <numbers>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -24,6 +30,8 @@ struct Capture {
     std::vector<float> samples = std::vector<float>(size_t(kRate) * 30);
     std::atomic<size_t> frames{0};
     std::atomic<int64_t> firstNs{0}, lastNs{0};
+    // Counts the blocks, and the deadline of a wait, for the waiting thread.
+    std::atomic<uint32_t> events{0};
 
     AuStatus io(AuDevice*, const AuTimeStamp*, const AuBufferList* in, const AuTimeStamp*,
                 AuBufferList*, const AuTimeStamp*, void*) {
@@ -40,16 +48,43 @@ struct Capture {
             firstNs.store(now, std::memory_order_relaxed);
         lastNs.store(now, std::memory_order_relaxed);
         frames.store(at, std::memory_order_release);
-        frames.notify_all();
+        events.fetch_add(1, std::memory_order_release);
+        events.notify_all();
         return 0;
     }
 
-    void waitForFrames(size_t count) {
-        size_t now = frames.load(std::memory_order_acquire);
-        while (now < count && now < samples.size()) {
-            frames.wait(now, std::memory_order_acquire);
-            now = frames.load(std::memory_order_acquire);
+    // Waits until that many frames have come (or the storage is full); false
+    // when the stream stalls, so that a broken server fails the test instead
+    // of hanging it.
+    bool waitForFrames(size_t count) {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        std::atomic<bool> late{false};
+        std::thread deadline([&] {
+            std::unique_lock lock(mutex);
+            if (!ended.wait_for(lock, std::chrono::seconds(30), [&] { return done; })) {
+                late = true;
+                events.fetch_add(1, std::memory_order_release);
+                events.notify_all();
+            }
+        });
+        bool arrived = false;
+        while (!late) {
+            const uint32_t seen = events.load(std::memory_order_acquire);
+            const size_t now = frames.load(std::memory_order_acquire);
+            arrived = now >= count || now >= samples.size();
+            if (arrived)
+                break;
+            events.wait(seen, std::memory_order_acquire);
         }
+        {
+            std::lock_guard lock(mutex);
+            done = true;
+        }
+        ended.notify_all();
+        deadline.join();
+        return arrived;
     }
 };
 
@@ -91,6 +126,46 @@ QString writeTone(double seconds) {
     return path;
 }
 
+struct stat standardError() {
+    struct stat now {};
+    fstat(STDERR_FILENO, &now);
+    return now;
+}
+
+// Real devices, except that duplex opens may be refused (a device that
+// cannot run both directions at once); notes whether standard error still
+// went to the same place whenever a stream opened.
+class RefusingHardware : public AuPortAudioHardware {
+public:
+    bool refuseDuplex = false;
+    int opens = 0;
+    bool standardErrorMoved = false;
+
+protected:
+    PaError openStream(PaStream** stream, const PaStreamParameters* input,
+                       const PaStreamParameters* output, double rate, unsigned long frames,
+                       PaStreamCallback* callback, void* userData) override {
+        ++opens;
+        const struct stat now = standardError();
+        standardErrorMoved =
+            standardErrorMoved || now.st_dev != before.st_dev || now.st_ino != before.st_ino;
+        if (refuseDuplex && input && output)
+            return paInvalidDevice;
+        return AuPortAudioHardware::openStream(stream, input, output, rate, frames, callback,
+                                               userData);
+    }
+
+private:
+    const struct stat before = standardError();
+};
+
+std::unique_ptr<AuDevice> deviceWithBothDirections() {
+    for (auto& device : AuDevice::allDevices())
+        if (device->channelsForDirection(0) > 0 && device->channelsForDirection(1) > 0)
+            return std::move(device);
+    return nullptr;
+}
+
 } // namespace
 
 // Against the server scripts/pulse-test-server starts: a tone played into its
@@ -117,12 +192,16 @@ TEST(AuPulseCapture, ToneFromPaplayArrivesAtLevelAndRate) {
     Capture capture;
     monitor->setIOTarget(&capture, &Capture::io, nullptr);
     ASSERT_TRUE(monitor->deviceStart());
-    capture.waitForFrames(size_t(kRate / 2));
-
-    EXPECT_EQ(run(paplay, {"-d", sink, writeTone(2.0)}), 0);
-    capture.waitForFrames(capture.frames.load() + size_t(kRate / 2));
+    const bool started = capture.waitForFrames(size_t(kRate / 2));
+    if (started) {
+        EXPECT_EQ(run(paplay, {"-d", sink, writeTone(2.0)}), 0);
+        EXPECT_TRUE(capture.waitForFrames(capture.frames.load() + size_t(kRate / 2)))
+            << "the stream stalled after " << capture.frames.load() << " frames";
+    }
     monitor->deviceStop();
     AuHardware::install(nullptr);
+    ASSERT_TRUE(started) << "the stream stalled: " << capture.frames.load() << " of "
+                         << size_t(kRate / 2) << " frames in 30 s";
 
     const size_t frames = capture.frames.load();
     const std::vector<float>& x = capture.samples;
@@ -155,4 +234,41 @@ TEST(AuPulseCapture, ToneFromPaplayArrivesAtLevelAndRate) {
     std::printf("captured %zu frames: tone rms %.4f, %.1f Hz, %.1f frames/s\n", frames, rms,
                 crossings / 2.0, rate);
     EXPECT_NEAR(rate, kRate, kRate * 0.02) << "frames " << frames << " in " << seconds << " s";
+}
+
+// Opening a stream leaves standard error alone: other threads may be writing
+// console lines meanwhile. A device that refuses duplex runs its input, and
+// the silent output is said once.
+TEST(AuPulseCapture, AStreamOpensWithoutMovingStandardErrorAndAHalfOpenDeviceSaysSo) {
+    if (qEnvironmentVariable("NW_PULSE_SINK").isEmpty())
+        GTEST_SKIP() << "no PulseAudio test server: NW_PULSE_SINK is not set "
+                        "(eval \"$(scripts/pulse-test-server)\" starts one)";
+    auto backend = std::make_unique<RefusingHardware>();
+    RefusingHardware& hardware = *backend;
+    AuHardware::install(std::move(backend));
+    auto duplex = deviceWithBothDirections();
+    ASSERT_NE(duplex, nullptr) << "the server offers no device with both directions";
+
+    Capture capture;
+    duplex->setIOTarget(&capture, &Capture::io, nullptr);
+    ASSERT_TRUE(duplex->deviceStart());
+    duplex->deviceStop();
+    EXPECT_GT(hardware.opens, 0);
+    EXPECT_FALSE(hardware.standardErrorMoved);
+
+    NwConsoleCapture console;
+    hardware.refuseDuplex = true;
+    ASSERT_TRUE(duplex->deviceStart());
+    const bool flowing = capture.waitForFrames(capture.frames.load() + 1024);
+    duplex->deviceStop();
+    ASSERT_TRUE(duplex->deviceStart());
+    duplex->deviceStop();
+    const QString name = duplex->deviceName();
+    duplex.reset();
+    AuHardware::install(nullptr);
+    EXPECT_TRUE(flowing) << "no input after " << capture.frames.load() << " frames";
+    EXPECT_EQ(console.lines().join('\n').toStdString(),
+              QStringLiteral("portaudio: %1 opens for input only; its output is silent.")
+                  .arg(name)
+                  .toStdString());
 }

@@ -1,12 +1,12 @@
 #include "platform/hal/portaudio/AuPortAudioHardware.h"
 
+#include "platform/ZuConsole.h"
 #include "platform/ZuMainThread.h"
 
 #include <alsa/asoundlib.h>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <portaudio.h>
 #include <set>
 #include <unistd.h>
 
@@ -21,7 +21,8 @@ const double commonRates[] = {8000,  11025, 16000, 22050,  32000, 44100,
 
 // Host APIs (the JACK client library, PortAudio's own ALSA checks) write
 // their probing failures to standard error; the results reach us anyway.
-// Standard error goes to /dev/null while PortAudio probes.
+// Standard error goes to /dev/null while PortAudio initialises and probes,
+// which happens only while no device runs (at start-up and in a rescan).
 class QuietStandardError {
 public:
     QuietStandardError() {
@@ -270,23 +271,33 @@ AuStatus AuPortAudioHardware::openIO(const IOSetup& setup) {
     PaStreamParameters out{index->second, int(stream->outputChannels), paFloat32,
                            device->defaultLowOutputLatency, nullptr};
     // Duplex when the device takes it; a device that cannot run both
-    // directions at once (a monitor source) runs the one it can.
+    // directions at once (a monitor source) runs the one it can, and the
+    // other stays silent. A second stream for the other direction would call
+    // the device's one IO callback from a second thread on a clock of its
+    // own, which the clients of that callback cannot take.
     PaError error = paInvalidDevice;
+    const bool both = stream->inputChannels && stream->outputChannels;
     const PaStreamParameters* tries[3][2] = {
         {stream->inputChannels ? &in : nullptr, stream->outputChannels ? &out : nullptr},
         {stream->inputChannels ? &in : nullptr, nullptr},
         {nullptr, stream->outputChannels ? &out : nullptr}};
+    const PaStreamParameters* const* opened = nullptr;
     for (const auto& t : tries) {
         if (!t[0] && !t[1])
             continue;
-        QuietStandardError quiet;
-        error = Pa_OpenStream(&stream->stream, t[0], t[1], stream->rate, setup.info.bufferFrames,
-                              paNoFlag, Stream::callback, stream.get());
-        if (error == paNoError)
+        // No standard error redirect here: other threads may be writing to
+        // it. ALSA's messages go to the quiet handler, and JACK is never started.
+        error = openStream(&stream->stream, t[0], t[1], stream->rate, setup.info.bufferFrames,
+                           Stream::callback, stream.get());
+        if (error == paNoError) {
+            opened = t;
             break;
+        }
     }
     if (error != paNoError)
         return AuStatus(error);
+    if (both && (!opened[0] || !opened[1]))
+        reportOneDirection(setup.device, setup.info.name, opened[0] != nullptr);
     Pa_SetStreamFinishedCallback(stream->stream, streamFinished);
     error = Pa_StartStream(stream->stream);
     if (error != paNoError) {
@@ -296,6 +307,13 @@ AuStatus AuPortAudioHardware::openIO(const IOSetup& setup) {
     std::lock_guard guard(streamsMutex);
     streams[setup.device] = std::move(stream);
     return kAuNoError;
+}
+
+PaError AuPortAudioHardware::openStream(PaStream** stream, const PaStreamParameters* input,
+                                        const PaStreamParameters* output, double rate,
+                                        unsigned long frames, PaStreamCallback* callback,
+                                        void* userData) {
+    return Pa_OpenStream(stream, input, output, rate, frames, paNoFlag, callback, userData);
 }
 
 void AuPortAudioHardware::closeIO(AuObjectID device) {
@@ -311,6 +329,18 @@ void AuPortAudioHardware::closeIO(AuObjectID device) {
     stream->stopping = true;
     Pa_StopStream(stream->stream);
     Pa_CloseStream(stream->stream);
+}
+
+void AuPortAudioHardware::reportOneDirection(AuObjectID device, const QString& name, bool input) {
+    {
+        std::lock_guard guard(streamsMutex);
+        if (!oneDirectionReported.insert(device).second)
+            return;
+    }
+    const QString line = input
+                             ? QStringLiteral("%1: %2 opens for input only; its output is silent.")
+                             : QStringLiteral("%1: %2 opens for output only; its input is silent.");
+    zuPerformOnMainThread([text = line.arg(backendName(), name)] { ZuConsole::line(text); });
 }
 
 // PortAudio ends a stream on its own when the device fails or goes away; the

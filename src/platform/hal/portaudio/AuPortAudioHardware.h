@@ -2,8 +2,12 @@
 
 #include "platform/hal/AuTableHardware.h"
 
+#include <portaudio.h>
+#include <set>
+
 // Real devices through PortAudio: one float32 interleaved stream per device,
-// duplex when the device has both directions. PortAudio tells no data or
+// duplex when the device has both directions and takes it, else one direction
+// only (said once on the console). PortAudio tells no data or
 // clock sources, so those lists are empty. A machine without devices, or
 // without a working PortAudio, gives an empty device list.
 class AuPortAudioHardware : public AuTableHardware {
@@ -21,6 +25,11 @@ public:
 protected:
     AuStatus openIO(const IOSetup& setup) override;
     void closeIO(AuObjectID device) override;
+    // Pa_OpenStream for one device's stream (no input or no output when null);
+    // tests stand in a device that refuses some opens.
+    virtual PaError openStream(PaStream** stream, const PaStreamParameters* input,
+                               const PaStreamParameters* output, double rate, unsigned long frames,
+                               PaStreamCallback* callback, void* userData);
 
 private:
     struct Stream;
@@ -33,9 +42,13 @@ private:
     std::vector<Probe> probe();
     void apply(const std::vector<Probe>& found, bool notify);
     static void streamFinished(void* userData);
+    // Says once per device, on the main thread, that a device with both
+    // directions opened with one of them only.
+    void reportOneDirection(AuObjectID device, const QString& name, bool input);
 
     bool initialized = false;
     std::mutex streamsMutex;
     std::map<AuObjectID, std::unique_ptr<Stream>> streams;
     std::map<AuObjectID, int> paIndex;
+    std::set<AuObjectID> oneDirectionReported; // guarded by streamsMutex
 };
