@@ -537,42 +537,48 @@ AuStatus AuTableHardware::addIOProc(AuObjectID device, AuDeviceIOProc proc, void
     return kAuNoError;
 }
 
-AuStatus AuTableHardware::removeIOProc(AuObjectID device, AuDeviceIOProc proc) {
-    std::lock_guard guard(mutex);
+AuStatus AuTableHardware::entryWithProc(AuObjectID device, AuDeviceIOProc proc,
+                                        DeviceEntry*& entry) {
     auto it = devices.find(device);
     if (it == devices.end())
         return kAuErrorBadObject;
     if (it->second.proc != proc)
         return kAuErrorNoIOProc;
-    stopRunning(device, it->second);
-    it->second.proc = nullptr;
-    it->second.clientData = nullptr;
+    entry = &it->second;
+    return kAuNoError;
+}
+
+AuStatus AuTableHardware::removeIOProc(AuObjectID device, AuDeviceIOProc proc) {
+    std::lock_guard guard(mutex);
+    DeviceEntry* entry = nullptr;
+    if (const AuStatus status = entryWithProc(device, proc, entry); status != kAuNoError)
+        return status;
+    stopRunning(device, *entry);
+    entry->proc = nullptr;
+    entry->clientData = nullptr;
     return kAuNoError;
 }
 
 AuStatus AuTableHardware::startDevice(AuObjectID device, AuDeviceIOProc proc) {
     std::lock_guard guard(mutex);
-    auto it = devices.find(device);
-    if (it == devices.end())
-        return kAuErrorBadObject;
-    DeviceEntry& entry = it->second;
-    if (!entry.proc || entry.proc != proc)
+    DeviceEntry* entry = nullptr;
+    if (const AuStatus status = entryWithProc(device, proc, entry); status != kAuNoError)
+        return status;
+    if (!proc)
         return kAuErrorNoIOProc;
-    if (entry.running)
+    if (entry->running)
         return kAuNoError;
-    const AuStatus status = openIO({device, entry.info, entry.proc, entry.clientData});
-    entry.running = status == kAuNoError;
+    const AuStatus status = openIO({device, entry->info, entry->proc, entry->clientData});
+    entry->running = status == kAuNoError;
     return status;
 }
 
 AuStatus AuTableHardware::stopDevice(AuObjectID device, AuDeviceIOProc proc) {
     std::lock_guard guard(mutex);
-    auto it = devices.find(device);
-    if (it == devices.end())
-        return kAuErrorBadObject;
-    if (it->second.proc != proc)
-        return kAuErrorNoIOProc;
-    stopRunning(device, it->second);
+    DeviceEntry* entry = nullptr;
+    if (const AuStatus status = entryWithProc(device, proc, entry); status != kAuNoError)
+        return status;
+    stopRunning(device, *entry);
     return kAuNoError;
 }
 

@@ -84,6 +84,8 @@ private:
 
     // Ends the IO of a running device (the table lock held).
     void stopRunning(AuObjectID device, DeviceEntry& entry);
+    // The device's entry when it exists and runs this IO proc; under the lock.
+    AuStatus entryWithProc(AuObjectID device, AuDeviceIOProc proc, DeviceEntry*& entry);
     AuStatus deviceProperty(const DeviceEntry& entry, const AuPropertyAddress& address,
                             QByteArray& value, const QByteArray& qualifier, bool* writable);
     AuStatus streamProperty(const StreamEntry& stream, const AuPropertyAddress& address,
