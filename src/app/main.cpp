@@ -8,6 +8,7 @@
 #include "platform/ZuPanels.h"
 #include "platform/ZuSettings.h"
 #include "platform/hal/AuHardware.h"
+#include "platform/hal/pulse/AuPulseHardware.h"
 #include "platform/hal/virtual/AuVirtualHardware.h"
 #include "platform/hal/virtual/AuVirtualInput.h"
 #include "platform/hal/virtual/AuVirtualSignal.h"
@@ -99,8 +100,11 @@ int main(int argc, char** argv) {
     parser.addVersionOption();
     const QCommandLineOption headlessOption(
         "headless", "Run without a window (also the default when there is no display).");
-    const QCommandLineOption audioOption("audio", "Audio backend: portaudio (default) or virtual.",
-                                         "BACKEND", "portaudio");
+    const QCommandLineOption audioOption(
+        "audio",
+        "Audio backend: pulse (the sound server; the default when one answers), portaudio or "
+        "virtual.",
+        "BACKEND");
     const QCommandLineOption virtualInputOption(
         "virtual-input",
         "Input of the virtual backend: silence, tone:HZ:AMP, bursts:ON_S:OFF_S:AMP or file:PATH.",
@@ -131,11 +135,19 @@ int main(int argc, char** argv) {
             return fail(QStringLiteral("--virtual-input: %1").arg(error));
         AuHardware::install(
             std::make_unique<AuVirtualHardware>(AuVirtualHardware::defaultDevices(*input)));
-    } else if (backend != "portaudio") {
-        return fail(
-            QStringLiteral("unknown audio backend \"%1\" (portaudio or virtual).").arg(backend));
     } else if (parser.isSet(virtualInputOption)) {
         return fail("--virtual-input needs --audio virtual.");
+    } else if (backend.isEmpty()) {
+        AuHardware::install(AuHardware::createDefault());
+    } else if (auto chosen = AuHardware::create(backend)) {
+        const auto* pulse = dynamic_cast<const AuPulseHardware*>(chosen.get());
+        if (pulse && !pulse->isConnected())
+            ZuConsole::line(QStringLiteral("pulse: no sound server answers yet; its devices come "
+                                           "when one does."));
+        AuHardware::install(std::move(chosen));
+    } else {
+        return fail(QStringLiteral("unknown audio backend \"%1\" (pulse, portaudio or virtual).")
+                        .arg(backend));
     }
     if (parser.isSet(listDevicesOption)) {
         QTextStream out(stdout);

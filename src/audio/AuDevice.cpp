@@ -610,10 +610,14 @@ void AuDevice::deviceStop() {
 }
 
 void AuDevice::setDevicePaused(bool paused) {
-    if (paused)
-        AuIOProcMux::setPause(true, this);
-    else
-        doSetPause(false);
+    AuIOProcMux::setPause(paused, this);
+}
+
+void AuDevice::setIOUsage(uint32_t directions, uint32_t latencyFrames) {
+    usedDirections = directions;
+    usedLatencyFrames = latencyFrames;
+    if (deviceIOStarted)
+        AuIOProcMux::muxForDevice(this).renewUsage();
 }
 
 void AuDevice::dispatchIOProc(const AuTimeStamp* now, const AuBufferList* inputData,

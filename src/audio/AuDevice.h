@@ -163,6 +163,13 @@ public:
     // returns, no IO call of this device is in progress.
     void setDevicePaused(bool paused);
     bool isDevicePaused() const { return isPaused.load(std::memory_order_acquire); }
+    // What this device's IO client uses: the directions as bits
+    // (1 << direction) and the latency in frames it can bear (0 when it only
+    // records and any latency will do). The hardware runs with what its
+    // unpaused clients use together, and not at all while all are paused.
+    void setIOUsage(uint32_t directions, uint32_t latencyFrames);
+    uint32_t ioDirections() const { return usedDirections; }
+    uint32_t ioLatencyFrames() const { return usedLatencyFrames; }
 
     // Called by the multiplexer; dispatchIOProc runs on the IO thread.
     void dispatchIOProc(const AuTimeStamp* now, const AuBufferList* inputData,
@@ -199,4 +206,6 @@ private:
     void* myIOProcClientData = nullptr;
     IOInvocation myIOInvocation;
     std::atomic<bool> isPaused{false};
+    uint32_t usedDirections = 3;
+    uint32_t usedLatencyFrames = 0;
 };

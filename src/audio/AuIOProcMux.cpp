@@ -153,14 +153,13 @@ bool AuIOProcMux::addDevice(AuDevice* device) {
             return true;
         deviceProxies.insert(device);
         publish(deviceProxies);
-        if (running)
-            return true;
-        running = true;
-        AuHardware& hardware = AuHardware::current();
-        runningOn = &hardware;
-        status = hardware.addIOProc(myDeviceID, demuxIOProc, this);
+        if (!running) {
+            running = true;
+            runningOn = &AuHardware::current();
+            status = runningOn->addIOProc(myDeviceID, demuxIOProc, this);
+        }
         if (status == kAuNoError)
-            status = hardware.startDevice(myDeviceID, demuxIOProc);
+            status = renewUsage();
         if (status != kAuNoError)
             removeDevice(device);
     }
@@ -176,15 +175,58 @@ void AuIOProcMux::removeDevice(AuDevice* device) {
     publish(deviceProxies);
     if (deviceProxies.empty() && running) {
         running = false;
+        hardwareStarted = false;
         runningOn->stopDevice(myDeviceID, demuxIOProc);
         runningOn->removeIOProc(myDeviceID, demuxIOProc);
         runningOn = nullptr;
+    } else {
+        renewUsage();
     }
 }
 
 void AuIOProcMux::pauseDevice(bool paused, AuDevice* device) {
     device->doSetPause(paused);
     waitForCycleEnd();
+    if (!zuIsMainThread())
+        return;
+    std::lock_guard registration(registrationLock);
+    if (!deviceProxies.count(device))
+        return;
+    if (const AuStatus status = renewUsage(); status != kAuNoError)
+        device->dispatchIOStartDidFailForReason(status);
+}
+
+AuStatus AuIOProcMux::renewUsage() {
+    std::lock_guard registration(registrationLock);
+    if (!running || !zuIsMainThread())
+        return kAuNoError;
+    uint32_t directions = 0;
+    uint32_t latency = 0;
+    for (AuDevice* device : deviceProxies) {
+        if (device->isDevicePaused())
+            continue;
+        directions |= device->ioDirections();
+        const uint32_t bearable = device->ioLatencyFrames();
+        if (bearable != 0 && (latency == 0 || bearable < latency))
+            latency = bearable;
+    }
+    if (directions == 0) {
+        // Every client is paused: no stream runs for nobody.
+        if (hardwareStarted)
+            runningOn->stopDevice(myDeviceID, demuxIOProc);
+        hardwareStarted = false;
+        return kAuNoError;
+    }
+    // Backends that cannot take these properties run the device whole.
+    runningOn->setProperty({AuScope::Device, myDeviceID, 0, 0, auFourCC("iodr")},
+                           auPropertyBytes(directions));
+    runningOn->setProperty({AuScope::Device, myDeviceID, 0, 0, auFourCC("iolt")},
+                           auPropertyBytes(latency));
+    if (hardwareStarted)
+        return kAuNoError;
+    const AuStatus status = runningOn->startDevice(myDeviceID, demuxIOProc);
+    hardwareStarted = status == kAuNoError;
+    return status;
 }
 
 AuStatus AuIOProcMux::demuxIOProc(AuObjectID, const AuTimeStamp* now, const AuBufferList* inputData,

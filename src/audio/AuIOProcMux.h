@@ -44,6 +44,10 @@ public:
     void removeDevice(AuDevice* device);
     // Returns once no IO call of the device is in progress.
     void pauseDevice(bool paused, AuDevice* device);
+    // Runs the hardware with what the unpaused clients use together, and
+    // stops it while every client is paused (on the main thread; elsewhere
+    // a pause only skips the client). Returns the status of a start.
+    AuStatus renewUsage();
 
     bool isRunning() const { return running; }
     size_t deviceCount() const;
@@ -72,7 +76,8 @@ private:
     const AuObjectID myDeviceID;
     std::recursive_mutex registrationLock;
     std::set<AuDevice*> deviceProxies; // guarded by registrationLock
-    bool running = false;              // guarded by registrationLock
+    bool running = false;              // guarded by registrationLock: the IO proc is installed
+    bool hardwareStarted = false;      // guarded by registrationLock
     AuHardware* runningOn = nullptr;   // the backend started, for the matching stop
     std::atomic<Snapshot*> deviceProxyListCache{nullptr};
     // Odd while the IO thread is inside a cycle.

@@ -197,6 +197,7 @@ void ZuDevice::renewRecordSource() {
     levelDeviceObject->setNominalSampleRate(recordRate);
     levelDeviceObject->setDeviceBufferSizeInFrames(uint32_t(recordFrames));
     recordChannelCount = channelsOfRecordDevice(*recordDeviceObject);
+    renewRecordLatency();
 
     recordRing = AuAudioBuffer::create(uint32_t(recordFrames), uint32_t(recordChannelCount));
     convertList.reset(AuBufferListNew(2, uint32_t(recordFrames), true));
@@ -271,6 +272,7 @@ void ZuDevice::renewPlaySource() {
     playDeviceObject->setNominalSampleRate(playRate);
     playDeviceObject->setDeviceBufferSizeInFrames(uint32_t(playFrames));
     playChannelCount = channelsOfPlayDevice(*playDeviceObject);
+    playDeviceObject->setIOUsage(1u << kAuDirectionOutput, 0);
     // Paused before it starts, so the player is never called unasked.
     playDeviceObject->setDevicePaused(true);
     playDeviceObject->deviceStart();
@@ -300,6 +302,8 @@ void ZuDevice::renewMonitorSource() {
     monitorDeviceObject->setNominalSampleRate(monitorRate);
     monitorDeviceObject->setDeviceBufferSizeInFrames(uint32_t(monitorFrames));
     monitorChannelCount = channelsOfPlayDevice(*monitorDeviceObject);
+    monitorDeviceObject->setIOUsage(1u << kAuDirectionOutput,
+                                    uint32_t(monitorFrames) * monitorLatencyBuffers);
     monitorRing = AuAudioBuffer::create(uint32_t(monitorFrames), uint32_t(monitorChannelCount));
     monitorConvertList.reset(AuBufferListNew(2, uint32_t(monitorFrames), true));
     monitorDeviceObject->setDevicePaused(true);
@@ -467,6 +471,20 @@ void ZuDevice::playDevicePause(bool flag) {
 void ZuDevice::monitorDevicePaused(bool flag) {
     if (monitorDeviceObject)
         monitorDeviceObject->setDevicePaused(flag);
+    renewRecordLatency();
+}
+
+void ZuDevice::renewRecordLatency() {
+    // What is heard on the monitor comes through the record device: only
+    // then must its input come in small steps. Unheard, long transfers cost
+    // the least.
+    const bool monitoring = monitorDeviceObject && !monitorDeviceObject->isDevicePaused();
+    if (recordDeviceObject)
+        recordDeviceObject->setIOUsage(1u << kAuDirectionInput,
+                                       monitoring ? uint32_t(recordFrames) * monitorLatencyBuffers
+                                                  : 0);
+    if (levelDeviceObject)
+        levelDeviceObject->setIOUsage(1u << kAuDirectionInput, 0);
 }
 
 // Names.

@@ -167,6 +167,10 @@ private:
     // The record role without a device: "no source", empty buffers, the
     // meter reset.
     void clearRecordRole();
+    // The record device's latency: short while the monitor plays what it
+    // takes, else as long as the backend likes.
+    void renewRecordLatency();
+    static constexpr uint32_t monitorLatencyBuffers = 2;
     void chooseOutputRateAndSize(const AuDevice& device, double& rate, int32_t& frames) const;
     // An output role on the record hardware whose rate or size is not the
     // record role's.

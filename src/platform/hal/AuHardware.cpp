@@ -1,6 +1,7 @@
 #include "platform/hal/AuHardware.h"
 
 #include "platform/hal/portaudio/AuPortAudioHardware.h"
+#include "platform/hal/pulse/AuPulseHardware.h"
 #include "platform/hal/virtual/AuVirtualHardware.h"
 
 #include <algorithm>
@@ -21,7 +22,7 @@ AuHardware::~AuHardware() = default;
 AuHardware& AuHardware::current() {
     std::lock_guard guard(currentMutex);
     if (!currentBackend) {
-        currentBackend = std::make_unique<AuPortAudioHardware>();
+        currentBackend = createDefault();
         ++installs;
     }
     return *currentBackend;
@@ -39,7 +40,17 @@ uint64_t AuHardware::installCount() {
     return installs;
 }
 
+std::unique_ptr<AuHardware> AuHardware::createDefault() {
+    auto pulse = std::make_unique<AuPulseHardware>();
+    if (pulse->isConnected())
+        return pulse;
+    pulse.reset();
+    return std::make_unique<AuPortAudioHardware>();
+}
+
 std::unique_ptr<AuHardware> AuHardware::create(const QString& name) {
+    if (name == QLatin1String("pulse"))
+        return std::make_unique<AuPulseHardware>();
     if (name == QLatin1String("portaudio"))
         return std::make_unique<AuPortAudioHardware>();
     if (name == QLatin1String("virtual"))

@@ -19,19 +19,29 @@
 // Translations ('duid', 'lscn', 'lcsn', 'sfmm', 'pftm') take their input as
 // the qualifier.
 //
-// The IO callback runs on one thread per device with the output list handed
-// in zero-filled. Start fails with a non-zero status when the device cannot run.
+// Two device properties say what the IO clients use, so that a backend opens
+// no more than that: 'iodr' the directions as bits (1 << direction), and
+// 'iolt' the latency in frames they can bear (0: the backend's unhurried
+// default, for clients that only record).
+//
+// The IO callback runs on a backend thread with the output list handed in
+// zero-filled, never on two threads at once for one device. Each call hands
+// in the frames of one buffer ('fsiz'); the input time's sample time advances
+// by the frames of the previous call, and by more when the backend lost
+// input. Start fails with a non-zero status when the device cannot run.
 class AuHardware {
 public:
     virtual ~AuHardware();
 
     // The process-wide backend. The first use without an installed backend
-    // installs the PortAudio one.
+    // installs the default one.
     static AuHardware& current();
     // Replaces the process-wide backend (at start-up, or between tests when no
     // device runs) and hands back the previous one.
     static std::unique_ptr<AuHardware> install(std::unique_ptr<AuHardware> backend);
-    // "portaudio" or "virtual"; nothing for another name.
+    // The sound server's backend when a server answers, else PortAudio.
+    static std::unique_ptr<AuHardware> createDefault();
+    // "pulse", "portaudio" or "virtual"; nothing for another name.
     static std::unique_ptr<AuHardware> create(const QString& name);
     // Counts installs, so that users can tell a backend they set up from a new one.
     static uint64_t installCount();

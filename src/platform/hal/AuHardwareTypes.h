@@ -20,6 +20,10 @@ constexpr uint32_t kAuChannelWildcard = 0xFFFFFFFF;
 constexpr uint32_t kAuDirectionWildcard = 0xFF;
 constexpr AuPropertyID kAuPropertyWildcard = auFourCC("****");
 
+// The latency a backend gives a device whose clients bear any ('iolt' 0):
+// long transfers, few wake-ups.
+constexpr double kAuUnhurriedLatencySeconds = 0.2;
+
 // Directions: 0 playback (output), 1 record (input).
 constexpr uint32_t kAuDirectionOutput = 0;
 constexpr uint32_t kAuDirectionInput = 1;

@@ -3,7 +3,9 @@
 #include "audio/AuStreamBasicDescription.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -159,6 +161,27 @@ void AuTableHardware::stopAll() {
     }
 }
 
+AuStatus AuTableHardware::reopenIO(AuObjectID device, int attempts) {
+    std::lock_guard guard(mutex);
+    auto it = devices.find(device);
+    if (it == devices.end())
+        return kAuErrorBadObject;
+    DeviceEntry& entry = it->second;
+    if (!entry.running)
+        return kAuErrorCannotStart;
+    closeIO(device);
+    AuStatus status = kAuErrorCannotStart;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        status = openIO({device, entry.info, entry.proc, entry.clientData});
+        if (status == kAuNoError)
+            break;
+    }
+    entry.running = status == kAuNoError;
+    return status;
+}
+
 AuObjectID AuTableHardware::deviceWithUID(const QString& uid) {
     std::lock_guard guard(mutex);
     for (const auto& [id, entry] : devices)
@@ -279,6 +302,14 @@ AuStatus AuTableHardware::deviceProperty(const DeviceEntry& entry, const AuPrope
         return kAuNoError;
     case auFourCC("ltnc"):
         value = auPropertyBytes(info.latencyFrames[direction]);
+        return kAuNoError;
+    case auFourCC("iodr"):
+        *writable = true;
+        value = auPropertyBytes(info.ioDirections);
+        return kAuNoError;
+    case auFourCC("iolt"):
+        *writable = true;
+        value = auPropertyBytes(info.ioLatencyFrames);
         return kAuNoError;
     case auFourCC("saft"):
         value = auPropertyBytes(info.safetyOffsetFrames[direction]);
@@ -404,6 +435,7 @@ AuStatus AuTableHardware::setProperty(const AuPropertyAddress& address, const QB
     std::vector<AuPropertyAddress> changes;
     AuStatus status = kAuNoError;
     bool died = false;
+    bool retuned = false;
     {
         std::lock_guard guard(mutex);
         AuPropertyID property = address.property;
@@ -463,6 +495,23 @@ AuStatus AuTableHardware::setProperty(const AuPropertyAddress& address, const QB
             changes = {{AuScope::Device, device, 0, 0, auFourCC("fsiz")}};
             break;
         }
+        case auFourCC("iodr"):
+        case auFourCC("iolt"): {
+            uint32_t setting = 0;
+            if (!auPropertyValue(value, setting))
+                return kAuErrorBadSize;
+            if (property == auFourCC("iodr") && (setting == 0 || setting > 3))
+                return kAuErrorUnsupportedValue;
+            uint32_t& field =
+                property == auFourCC("iodr") ? info.ioDirections : info.ioLatencyFrames;
+            if (setting == field)
+                return kAuNoError;
+            field = setting;
+            changes = {{AuScope::Device, device, 0, 0, property}};
+            retuned =
+                !entry.running || retuneIO({device, info, entry.proc, entry.clientData}, previous);
+            break;
+        }
         case auFourCC("ssrc"): {
             uint32_t source = 0;
             if (!auPropertyValue(value, source))
@@ -479,7 +528,7 @@ AuStatus AuTableHardware::setProperty(const AuPropertyAddress& address, const QB
         default:
             return kAuErrorNotWritable;
         }
-        if (property != auFourCC("ssrc") && entry.running) {
+        if (property != auFourCC("ssrc") && !retuned && entry.running) {
             status = restart(device, entry, previous);
             died = !entry.running;
         }

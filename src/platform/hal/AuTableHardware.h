@@ -21,6 +21,11 @@ struct AuHalDeviceInfo {
     std::array<uint32_t, 2> safetyOffsetFrames{0, 0};
     std::array<QStringList, 2> dataSources;
     std::array<uint32_t, 2> dataSource{0, 0}; // index into dataSources
+    // What the IO clients use ('iodr', 'iolt'): the directions as bits
+    // (1 << direction) and the latency they can bear in frames, 0 for the
+    // backend's unhurried default.
+    uint32_t ioDirections = 3;
+    uint32_t ioLatencyFrames = 0;
 };
 
 // A backend whose devices are described by AuHalDeviceInfo records: it answers
@@ -63,11 +68,23 @@ protected:
     void deviceChanged(AuObjectID device, AuPropertyID property);
     // Stops every running device (subclass destructors call it).
     void stopAll();
+    // Closes and opens a running device's IO again with its settings, after
+    // the backend lost it, trying that often a tenth of a second apart; a
+    // device that cannot open stays stopped, and one that no longer runs is
+    // left alone.
+    AuStatus reopenIO(AuObjectID device, int attempts);
 
     // Run or end the IO of a device. openIO returns a status; closeIO waits
     // until no callback is running.
     virtual AuStatus openIO(const IOSetup& setup) = 0;
     virtual void closeIO(AuObjectID device) = 0;
+    // Applies a new IO usage ('iodr', 'iolt') to a running device; false
+    // when the backend must reopen the IO for it. By default the IO runs on
+    // as it is.
+    virtual bool retuneIO(const IOSetup&, const AuHalDeviceInfo& previous) {
+        (void)previous;
+        return true;
+    }
 
 private:
     struct DeviceEntry {

@@ -250,3 +250,50 @@ TEST_F(AuIOProcMuxTest, ConcurrentRegistrationWhileTheDeviceRuns) {
     devSteady->deviceStop();
     EXPECT_GT(flapping.cycles.load(), 0);
 }
+
+// The hardware runs with what its unpaused clients use together: the union of
+// their directions, the shortest latency any of them needs, and no IO at all
+// while every client is paused.
+TEST_F(AuIOProcMuxTest, TheHardwareRunsWithWhatItsUnpausedClientsUse) {
+    ConstantClient recorder, monitor;
+    auto input = client(recorder);
+    auto output = client(monitor);
+    input->setIOUsage(1u << kAuDirectionInput, 0);
+    output->setIOUsage(1u << kAuDirectionOutput, 256);
+    const auto read = [&](const char(&code)[5]) {
+        QByteArray bytes;
+        static_cast<AuHardware*>(hardware)->getProperty({AuScope::Device, id, 0, 0, auFourCC(code)},
+                                                        bytes);
+        uint32_t value = 0;
+        auPropertyValue(bytes, value);
+        return value;
+    };
+
+    output->setDevicePaused(true);
+    ASSERT_TRUE(output->deviceStart());
+    EXPECT_FALSE(hardware->isRunning(id)) << "a paused client alone runs no IO";
+    ASSERT_TRUE(input->deviceStart());
+    EXPECT_TRUE(hardware->isRunning(id));
+    EXPECT_EQ(read("iodr"), 1u << kAuDirectionInput);
+    EXPECT_EQ(read("iolt"), 0u);
+
+    output->setDevicePaused(false);
+    EXPECT_EQ(read("iodr"), 3u);
+    EXPECT_EQ(read("iolt"), 256u);
+    hardware->step(id);
+    EXPECT_EQ(monitor.cycles, 1);
+
+    input->setIOUsage(1u << kAuDirectionInput, 128);
+    EXPECT_EQ(read("iolt"), 128u) << "the shortest latency a client needs wins";
+
+    input->setDevicePaused(true);
+    output->setDevicePaused(true);
+    EXPECT_FALSE(hardware->isRunning(id));
+    output->setDevicePaused(false);
+    EXPECT_TRUE(hardware->isRunning(id));
+    EXPECT_EQ(read("iodr"), 1u << kAuDirectionOutput);
+    EXPECT_EQ(read("iolt"), 256u);
+    hardware->step(id);
+    EXPECT_EQ(monitor.cycles, 2);
+    EXPECT_EQ(recorder.cycles, 1) << "a paused client is skipped";
+}

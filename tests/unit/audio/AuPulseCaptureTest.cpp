@@ -2,6 +2,7 @@
 #include "platform/hal/AuHardware.h"
 #include "platform/hal/portaudio/AuPortAudioHardware.h"
 #include "support/NwConsoleCapture.h"
+#include "support/NwSound.h"
 #include "support/NwTestSupport.h"
 
 #include <QFile>
@@ -13,8 +14,6 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <mutex>
-#include <numbers>
-#include <sndfile.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -110,22 +109,6 @@ int run(const QString& program, const QStringList& arguments) {
     return WEXITSTATUS(status);
 }
 
-QString writeTone(double seconds) {
-    const QString path = nwTestDir() + "/tone.wav";
-    SF_INFO info{};
-    info.samplerate = int(kRate);
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    std::vector<float> samples(size_t(seconds * kRate) * 2);
-    for (size_t f = 0; f < samples.size() / 2; ++f)
-        samples[2 * f] = samples[2 * f + 1] =
-            float(0.5 * std::sin(2 * std::numbers::pi * 997.0 * double(f) / kRate));
-    SNDFILE* file = sf_open(path.toUtf8().constData(), SFM_WRITE, &info);
-    sf_writef_float(file, samples.data(), sf_count_t(samples.size() / 2));
-    sf_close(file);
-    return path;
-}
-
 struct stat standardError() {
     struct stat now {};
     fstat(STDERR_FILENO, &now);
@@ -194,7 +177,9 @@ TEST(AuPulseCapture, ToneFromPaplayArrivesAtLevelAndRate) {
     ASSERT_TRUE(monitor->deviceStart());
     const bool started = capture.waitForFrames(size_t(kRate / 2));
     if (started) {
-        EXPECT_EQ(run(paplay, {"-d", sink, writeTone(2.0)}), 0);
+        EXPECT_EQ(run(paplay,
+                      {"-d", sink, nwWriteTone(nwTestDir() + "/tone.wav", kRate, 2.0, 997.0, 0.5)}),
+                  0);
         EXPECT_TRUE(capture.waitForFrames(capture.frames.load() + size_t(kRate / 2)))
             << "the stream stalled after " << capture.frames.load() << " frames";
     }
@@ -204,35 +189,19 @@ TEST(AuPulseCapture, ToneFromPaplayArrivesAtLevelAndRate) {
                          << size_t(kRate / 2) << " frames in 30 s";
 
     const size_t frames = capture.frames.load();
-    const std::vector<float>& x = capture.samples;
     // The loudest second is the tone.
-    const size_t window = size_t(kRate);
-    ASSERT_GT(frames, window);
-    double bestEnergy = -1;
-    size_t bestStart = 0;
-    for (size_t start = 0; start + window <= frames; start += window / 10) {
-        double energy = 0;
-        for (size_t i = start; i < start + window; ++i)
-            energy += double(x[i]) * x[i];
-        if (energy > bestEnergy) {
-            bestEnergy = energy;
-            bestStart = start;
-        }
-    }
-    const double rms = std::sqrt(bestEnergy / double(window));
-    EXPECT_NEAR(rms, 0.5 / std::sqrt(2.0), 0.5 / std::sqrt(2.0) * 0.06); // within about 0.5 dB
-    int crossings = 0;
-    for (size_t i = bestStart + 1; i < bestStart + window; ++i)
-        crossings += (x[i - 1] < 0) != (x[i] < 0);
-    EXPECT_NEAR(crossings / 2.0, 997.0, 3.0);
+    ASSERT_GT(frames, size_t(kRate));
+    const NwToneCheck tone = NwToneCheck::loudestSecond(capture.samples, frames, kRate);
+    EXPECT_NEAR(tone.rms, 0.5 / std::sqrt(2.0), 0.5 / std::sqrt(2.0) * 0.06); // about 0.5 dB
+    EXPECT_NEAR(tone.hz, 997.0, 3.0);
 
     const double seconds = double(capture.lastNs - capture.firstNs) * 1e-9;
     ASSERT_GT(seconds, 1.0);
     // The first block arrives at the first time stamp, so the frames after it
     // span the measured time.
     const double rate = double(frames - 1024) / seconds;
-    std::printf("captured %zu frames: tone rms %.4f, %.1f Hz, %.1f frames/s\n", frames, rms,
-                crossings / 2.0, rate);
+    std::printf("captured %zu frames: tone rms %.4f, %.1f Hz, %.1f frames/s\n", frames, tone.rms,
+                tone.hz, rate);
     EXPECT_NEAR(rate, kRate, kRate * 0.02) << "frames " << frames << " in " << seconds << " s";
 }
 

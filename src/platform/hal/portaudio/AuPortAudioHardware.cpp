@@ -1,9 +1,12 @@
 #include "platform/hal/portaudio/AuPortAudioHardware.h"
 
 #include "platform/ZuConsole.h"
+#include "platform/ZuLogEvent.h"
 #include "platform/ZuMainThread.h"
 
 #include <alsa/asoundlib.h>
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -50,10 +53,11 @@ bool supported(const PaStreamParameters* in, const PaStreamParameters* out, doub
     return Pa_IsFormatSupported(in, out, rate) == paFormatIsSupported;
 }
 
-// The most channels up to the device's maximum that a stream in that
-// direction opens with (plugins often claim 32 they cannot deliver).
+// The channels a role can use (two at most) that a stream in that direction
+// opens with: plugins often claim 32 or 128, and opening them all costs a
+// core for nothing.
 int usableChannels(int device, int max, bool input, PaTime latency, double rate) {
-    for (int channels : {max, 2, 1}) {
+    for (int channels : {2, 1}) {
         if (channels <= 0 || channels > max)
             continue;
         PaStreamParameters p{device, channels, paFloat32, latency, nullptr};
@@ -63,6 +67,8 @@ int usableChannels(int device, int max, bool input, PaTime latency, double rate)
     return 0;
 }
 
+// A stream the backend lost is reopened at most this often in a row.
+constexpr int reopenAttempts = 3;
 constexpr uint32_t minBufferFrames = 32;
 constexpr uint32_t maxBufferFrames = 8192;
 constexpr uint32_t defaultBufferFrames = 512;
@@ -83,6 +89,11 @@ struct AuPortAudioHardware::Stream {
     AuBufferList* output = nullptr;
     PaStream* stream = nullptr;
     std::atomic<bool> stopping{false};
+    // Frames since the device first opened, with those lost to overruns and
+    // reopenings; the time the last buffer was taken, for an overrun's size.
+    double sampleTime = 0.0;
+    PaTime lastInputTime = 0.0;
+    unsigned long lastFrames = 0;
 
     ~Stream() {
         std::free(input);
@@ -90,12 +101,24 @@ struct AuPortAudioHardware::Stream {
     }
 
     static int callback(const void* in, void* out, unsigned long frames,
-                        const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags,
+                        const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags flags,
                         void* userData) {
         auto* self = static_cast<Stream*>(userData);
+        if ((flags & paInputOverflow) && self->lastInputTime > 0.0) {
+            // The input the overrun dropped: the time since the last buffer
+            // beyond what that buffer held.
+            const double elapsed =
+                (timeInfo->inputBufferAdcTime - self->lastInputTime) * self->rate;
+            if (elapsed > double(self->lastFrames))
+                self->sampleTime += std::round(elapsed - double(self->lastFrames));
+        }
+        self->lastInputTime = timeInfo->inputBufferAdcTime;
+        self->lastFrames = frames;
         AuTimeStamp now;
         now.mHostTime = uint64_t(timeInfo->currentTime * 1e9);
-        now.mFlags = kAuTimeStampHostTimeValid;
+        now.mSampleTime = self->sampleTime;
+        now.mFlags = kAuTimeStampHostTimeValid | kAuTimeStampSampleTimeValid;
+        self->sampleTime += double(frames);
         AuTimeStamp inputTime = now;
         inputTime.mHostTime = uint64_t(timeInfo->inputBufferAdcTime * 1e9);
         AuTimeStamp outputTime = now;
@@ -254,11 +277,26 @@ AuStatus AuPortAudioHardware::openIO(const IOSetup& setup) {
     stream->device = setup.device;
     stream->proc = setup.proc;
     stream->clientData = setup.clientData;
-    stream->inputChannels = setup.info.channels[1];
-    stream->outputChannels = setup.info.channels[0];
+    // Only the directions the clients use, when they use one the device has.
+    const uint32_t has = (setup.info.channels[0] ? 1u : 0u) | (setup.info.channels[1] ? 2u : 0u);
+    const uint32_t used = (setup.info.ioDirections & has) ? setup.info.ioDirections & has : has;
+    stream->inputChannels = (used & 2) ? setup.info.channels[1] : 0;
+    stream->outputChannels = (used & 1) ? setup.info.channels[0] : 0;
     stream->rate = setup.info.nominalSampleRate;
+    {
+        // A stream reopened after the backend lost it goes on counting
+        // frames, with the time it was away as lost input.
+        std::lock_guard guard(streamsMutex);
+        if (auto lost = lostStreams.find(setup.device); lost != lostStreams.end()) {
+            const double away =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - lost->second.at)
+                    .count();
+            stream->sampleTime = lost->second.sampleTime + std::round(away * stream->rate);
+            lostStreams.erase(lost);
+        }
+    }
     for (uint32_t direction = 0; direction < 2; ++direction) {
-        const uint32_t channels = setup.info.channels[direction];
+        const uint32_t channels = direction ? stream->inputChannels : stream->outputChannels;
         if (channels == 0)
             continue;
         auto* list = static_cast<AuBufferList*>(std::malloc(auBufferListSize(1)));
@@ -266,10 +304,15 @@ AuStatus AuPortAudioHardware::openIO(const IOSetup& setup) {
         list->mBuffers[0] = {channels, 0, nullptr};
         (direction ? stream->input : stream->output) = list;
     }
+    const auto latency = [&](PaTime low) {
+        const double wanted = setup.info.ioLatencyFrames ? setup.info.ioLatencyFrames / stream->rate
+                                                         : kAuUnhurriedLatencySeconds;
+        return std::max(low, wanted);
+    };
     PaStreamParameters in{index->second, int(stream->inputChannels), paFloat32,
-                          device->defaultLowInputLatency, nullptr};
+                          latency(device->defaultLowInputLatency), nullptr};
     PaStreamParameters out{index->second, int(stream->outputChannels), paFloat32,
-                           device->defaultLowOutputLatency, nullptr};
+                           latency(device->defaultLowOutputLatency), nullptr};
     // Duplex when the device takes it; a device that cannot run both
     // directions at once (a monitor source) runs the one it can, and the
     // other stays silent. A second stream for the other direction would call
@@ -343,17 +386,49 @@ void AuPortAudioHardware::reportOneDirection(AuObjectID device, const QString& n
     zuPerformOnMainThread([text = line.arg(backendName(), name)] { ZuConsole::line(text); });
 }
 
-// PortAudio ends a stream on its own when the device fails or goes away; the
-// device then reports itself dead on the main thread.
+bool AuPortAudioHardware::retuneIO(const IOSetup& setup, const AuHalDeviceInfo& previous) {
+    // PortAudio fixes directions and latency when a stream opens.
+    const uint32_t has = (setup.info.channels[0] ? 1u : 0u) | (setup.info.channels[1] ? 2u : 0u);
+    return (setup.info.ioDirections & has) == (previous.ioDirections & has) &&
+           setup.info.ioLatencyFrames == previous.ioLatencyFrames;
+}
+
+// PortAudio ends a stream on its own when the device fails or goes away. A
+// device still listed is reopened (a poll failure or an overrun the host API
+// could not recover passes); only one that cannot open again is reported
+// dead, on the main thread.
 void AuPortAudioHardware::streamFinished(void* userData) {
     auto* stream = static_cast<Stream*>(userData);
     if (stream->stopping)
         return;
     AuPortAudioHardware* owner = stream->owner;
     const AuObjectID device = stream->device;
+    {
+        std::lock_guard guard(owner->streamsMutex);
+        owner->lostStreams[device] = {stream->sampleTime, std::chrono::steady_clock::now()};
+    }
     zuPerformOnMainThread([owner, device] {
-        if (AuHardware::current().backendName() == QLatin1String("portaudio") &&
-            &AuHardware::current() == owner)
+        if (AuHardware::current().backendName() != QLatin1String("portaudio") ||
+            &AuHardware::current() != owner)
+            return;
+        if (!owner->isRunning(device)) {
+            // Stopped by its clients meanwhile: nothing to reopen.
+            std::lock_guard guard(owner->streamsMutex);
+            owner->lostStreams.erase(device);
+            return;
+        }
+        QByteArray name;
+        owner->getProperty({AuScope::Device, device, 0, 0, auFourCC("lnam")}, name);
+        const AuStatus status = owner->reopenIO(device, reopenAttempts);
+        {
+            std::lock_guard guard(owner->streamsMutex);
+            owner->lostStreams.erase(device);
+        }
+        if (status == kAuNoError)
+            ZuLogEvent::report(
+                QStringLiteral("portaudio: the stream of %1 stopped and was reopened.")
+                    .arg(QString::fromUtf8(name)));
+        else
             owner->deviceChanged(device, auFourCC("livn"));
     });
 }

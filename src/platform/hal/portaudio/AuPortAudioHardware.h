@@ -2,6 +2,7 @@
 
 #include "platform/hal/AuTableHardware.h"
 
+#include <chrono>
 #include <portaudio.h>
 #include <set>
 
@@ -25,6 +26,7 @@ public:
 protected:
     AuStatus openIO(const IOSetup& setup) override;
     void closeIO(AuObjectID device) override;
+    bool retuneIO(const IOSetup& setup, const AuHalDeviceInfo& previous) override;
     // Pa_OpenStream for one device's stream (no input or no output when null);
     // tests stand in a device that refuses some opens.
     virtual PaError openStream(PaStream** stream, const PaStreamParameters* input,
@@ -51,4 +53,10 @@ private:
     std::map<AuObjectID, std::unique_ptr<Stream>> streams;
     std::map<AuObjectID, int> paIndex;
     std::set<AuObjectID> oneDirectionReported; // guarded by streamsMutex
+    // Where a stream the backend lost stood, for its reopening.
+    struct LostStream {
+        double sampleTime;
+        std::chrono::steady_clock::time_point at;
+    };
+    std::map<AuObjectID, LostStream> lostStreams; // guarded by streamsMutex
 };
