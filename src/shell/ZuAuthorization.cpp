@@ -42,6 +42,11 @@ QByteArray commandRecord() {
     return record;
 }
 
+int32_t refused(const QString& reason) {
+    ZuConsole::line(QStringLiteral("ZuAuthorization: the right is refused: %1.").arg(reason));
+    return -1;
+}
+
 } // namespace
 
 int32_t ZuAuthorization() {
@@ -53,11 +58,8 @@ int32_t ZuAuthorization() {
     const bool found =
         !command.isEmpty() && (!QStandardPaths::findExecutable(command.first()).isEmpty() ||
                                QFileInfo(command.first()).isExecutable());
-    if (!found) {
-        ZuConsole::line(
-            QStringLiteral("ZuAuthorization: no %1 to ask for the right.").arg(command.value(0)));
-        return -1;
-    }
+    if (!found)
+        return refused(QStringLiteral("no %1 to ask for it").arg(command.value(0)));
     QString tool = ZuPaths::helperFolder() + QStringLiteral("/nightwarden-authtool");
     const bool haveTool = QFileInfo(tool).isExecutable();
     if (!haveTool)
@@ -69,7 +71,7 @@ int32_t ZuAuthorization() {
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start();
     if (!process.waitForStarted(-1))
-        return -1;
+        return refused(QStringLiteral("%1 could not be started").arg(command.first()));
     if (haveTool) {
         const QByteArray record = commandRecord();
         process.write(record.left(externalFormLength));
@@ -78,15 +80,23 @@ int32_t ZuAuthorization() {
     }
     process.closeWriteChannel();
     process.waitForFinished(-1);
-    // The launcher runs the helper in its own place once the right is
-    // granted, so a crash is the helper's and the right stands.
+    // Only the helper's own "yes" grants: it exits 0 once it has read the
+    // whole record. A launcher or helper killed on the way, or any other
+    // status, leaves the guarded action undone.
     if (process.exitStatus() != QProcess::NormalExit)
+        return refused(QStringLiteral("%1 was ended by a signal").arg(command.first()));
+    if (process.error() == QProcess::WriteError)
+        return refused(QStringLiteral("the helper did not read the whole request"));
+    switch (const int status = process.exitCode()) {
+    case 0:
         return 0;
-    const int status = process.exitCode();
-    if (status == dismissedStatus || status == notAuthorizedStatus)
-        return -1;
-    // Any other status is the helper's own: the right was granted.
-    return 0;
+    case dismissedStatus:
+        return refused(QStringLiteral("the authentication was dismissed"));
+    case notAuthorizedStatus:
+        return refused(QStringLiteral("not authorized"));
+    default:
+        return refused(QStringLiteral("the helper answered with status %1").arg(status));
+    }
 }
 
 void ZuAuthorizationSetup::setLauncher(const QStringList& launcher) {

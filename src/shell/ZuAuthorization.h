@@ -7,7 +7,9 @@
 // Asks for the administrator right: 0 when it was granted, -1 when it was
 // refused or could not be asked for. The right is obtained through polkit,
 // which runs the helper "nightwarden-authtool" and hands it the command record
-// on its standard input. Blocks the main thread while the dialog is up.
+// on its standard input; only the helper's exit 0, given once it has read the
+// whole record, grants. Every refusal says why on the console. Blocks the main
+// thread while the dialog is up.
 int32_t ZuAuthorization();
 
 // How ZuAuthorization reaches the system; replaced in tests.

@@ -23,6 +23,7 @@ protected:
                      "cat > \"$dir/stdin\"\n"
                      "status=$(cat \"$dir/status\" 2>/dev/null || echo run)\n"
                      "[ \"$status\" = crash ] && kill -SEGV $$\n"
+                     "[ \"$status\" = short ] && { head -c 100 \"$dir/stdin\" | \"$@\"; exit; }\n"
                      "[ \"$status\" = run ] || exit \"$status\"\n"
                      "exec \"$@\" < \"$dir/stdin\"\n");
         script.close();
@@ -61,18 +62,28 @@ TEST_F(AuthorizationTest, AGrantedRightHandsTheCommandRecordToTheHelper) {
     EXPECT_TRUE(args.readAll().trimmed().endsWith("/nightwarden-authtool"));
 }
 
-TEST_F(AuthorizationTest, ADismissedOrRefusedCheckAnswersMinusOne) {
-    answerWith("126");
-    EXPECT_EQ(ZuAuthorization(), -1);
-    answerWith("127");
-    EXPECT_EQ(ZuAuthorization(), -1);
-}
-
-TEST_F(AuthorizationTest, TheHelpersOwnFailureStillMeansTheRightWasGranted) {
-    answerWith("1");
-    EXPECT_EQ(ZuAuthorization(), 0);
-    answerWith("crash");
-    EXPECT_EQ(ZuAuthorization(), 0);
+TEST_F(AuthorizationTest, OnlyTheHelpersYesGrantsAndEveryRefusalSaysWhy) {
+    struct Case {
+        QByteArray answer;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"126", "dismissed"},
+        {"127", "not authorized"},
+        {"1", "status 1"},
+        {"crash", "ended by a signal"},
+        // The helper saw only part of the record: it refuses, and so do we.
+        {"short", "status 2"},
+    };
+    for (const Case& c : cases) {
+        answerWith(c.answer);
+        NwConsoleCapture console;
+        EXPECT_EQ(ZuAuthorization(), -1) << c.answer.constData();
+        const QStringList lines = console.lines();
+        EXPECT_TRUE(lines.filter("the right is refused").size() == 1 &&
+                    lines.filter(c.reason).size() == 1)
+            << c.answer.constData() << ": " << lines.join(" / ").toStdString();
+    }
 }
 
 TEST_F(AuthorizationTest, NoWayToAskMeansRefused) {
