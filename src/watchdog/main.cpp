@@ -4,7 +4,6 @@
 
 #include "app/GhoulOptions.h"
 #include "app/GhoulProgram.h"
-#include "model/GhoulCommands.h"
 #include "model/GhoulSettings.h"
 #include "model/Logger.h"
 #include "model/RequestDesk.h"
@@ -38,53 +37,48 @@ int holderSilent(const InstanceLock& lock) {
     return 1;
 }
 
-// The edits go to the running watchdog, which applies them to the list it
-// holds and saves; with none running they are made here, under the lock.
+// The edits and the list go to the running watchdog, which applies them to
+// the list it holds and saves; with none running they are made here, under
+// the lock.
 int runCommands(InstanceLock& lock, const QString& settingsFile, const GhoulOptions& options) {
     QTextStream out(stdout);
     QTextStream err(stderr);
     int status = 0;
-    QList<InstanceRequest> edits;
+    QList<InstanceRequest> requests;
     for (const QString& file : options.add)
-        edits << InstanceRequest{QStringLiteral("add"), QFileInfo(file).absoluteFilePath()};
+        requests << InstanceRequest{QStringLiteral("add"), QFileInfo(file).absoluteFilePath()};
     for (const QString& name : options.remove)
-        edits << InstanceRequest{QStringLiteral("remove"), name};
-    if (!edits.isEmpty()) {
-        InstanceClient client;
-        const InstanceClient::Contact contact = client.lockOrConnect(lock);
-        if (contact == InstanceClient::Contact::Unavailable)
-            return lockUnavailable(lock);
-        if (contact == InstanceClient::Contact::Silent)
-            return holderSilent(lock);
-        std::unique_ptr<GhoulSettings> settings;
-        std::unique_ptr<Secretary> secretary;
-        std::unique_ptr<RequestDesk> desk;
-        if (contact == InstanceClient::Contact::Locked) {
-            settings = std::make_unique<GhoulSettings>(settingsFile);
-            secretary = std::make_unique<Secretary>(*settings);
-            secretary->awakeFromNib();
-            desk = std::make_unique<RequestDesk>(*secretary, false);
-        }
-        for (const InstanceRequest& edit : edits) {
-            const std::optional<InstanceReply> reply = desk ? desk->answer(edit) : client.ask(edit);
-            if (!reply) {
-                err << "zughoulizer: the running ZuGhoulizer did not answer; --list shows whether "
-                       "the list changed.\n";
-                return 1;
-            }
-            out << reply->out;
-            err << reply->err;
-            out.flush();
-            err.flush();
-            status = std::max(status, reply->status);
-        }
-        lock.unlock();
+        requests << InstanceRequest{QStringLiteral("remove"), name};
+    if (options.list)
+        requests << InstanceRequest{QStringLiteral("list"), QString()};
+    InstanceClient client;
+    const InstanceClient::Contact contact = client.lockOrConnect(lock);
+    if (contact == InstanceClient::Contact::Unavailable)
+        return lockUnavailable(lock);
+    if (contact == InstanceClient::Contact::Silent)
+        return holderSilent(lock);
+    std::unique_ptr<GhoulSettings> settings;
+    std::unique_ptr<Secretary> secretary;
+    std::unique_ptr<RequestDesk> desk;
+    if (contact == InstanceClient::Contact::Locked) {
+        settings = std::make_unique<GhoulSettings>(settingsFile);
+        secretary = std::make_unique<Secretary>(*settings);
+        secretary->awakeFromNib();
+        desk = std::make_unique<RequestDesk>(*secretary, false);
     }
-    if (options.list) {
-        GhoulSettings settings(settingsFile);
-        Secretary secretary(settings);
-        secretary.awakeFromNib();
-        status = std::max(status, GhoulCommands(secretary, out, err).list());
+    for (const InstanceRequest& request : requests) {
+        const std::optional<InstanceReply> reply =
+            desk ? desk->answer(request) : client.ask(request);
+        if (!reply) {
+            err << "zughoulizer: the running ZuGhoulizer did not answer; --list shows whether "
+                   "the list changed.\n";
+            return 1;
+        }
+        out << reply->out;
+        err << reply->err;
+        out.flush();
+        err.flush();
+        status = std::max(status, reply->status);
     }
     return status;
 }
@@ -156,7 +150,7 @@ int main(int argc, char* argv[]) {
     case InstanceClient::Contact::Unavailable:
         return lockUnavailable(lock);
     }
-    GhoulProgram program(GhoulProgram::Setup{settingsFile, Logger::defaultLogBookPath(),
+    GhoulProgram program(GhoulProgram::Setup{settingsFile, Logger::logBookPathFor(settingsFile),
                                              !windowless, options.delays});
     program.listen(lock.serverPath());
     program.launch();

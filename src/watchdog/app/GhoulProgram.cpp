@@ -26,6 +26,8 @@ GhoulProgram::GhoulProgram(const Setup& setup, QObject* parent)
       logger_(std::make_unique<Logger>(setup.logBookFile)),
       workspace_(std::make_unique<Workspace>()) {
     connect(signals_.get(), &QuitOnSignal::quitRequested, this, &GhoulProgram::requestQuit);
+    // What an earlier run launched and still runs is followed on.
+    workspace_->setLaunchRecord(setup.settingsFile + QLatin1String(".launched"));
     secretary_->awakeFromNib();
     logger_->setEchoToConsole(!setup.windows);
     logger_->awakeFromNib();

@@ -23,7 +23,8 @@ class Workspace;
 // The watchdog as one running program: its parts, its panels when it has
 // windows, the quit by signal or by the Quit control, and the answers to
 // later starts on the same settings file. Build it only while holding the
-// settings file's instance lock: it starts a new log book.
+// settings file's instance lock: it starts a new log book, and keeps the
+// launches it makes in "<settings file>.launched".
 class GhoulProgram : public QObject {
     Q_OBJECT
 public:

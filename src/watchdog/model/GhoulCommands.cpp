@@ -16,6 +16,7 @@ int GhoulCommands::add(const QString& desktopFile) {
         return 0;
     case Secretary::AddOutcome::Duplicate:
     case Secretary::AddOutcome::Refused:
+    case Secretary::AddOutcome::Unsaved:
         break;
     }
     err_ << message << '\n';
@@ -24,12 +25,13 @@ int GhoulCommands::add(const QString& desktopFile) {
 }
 
 int GhoulCommands::remove(const QString& name) {
-    if (secretary.removeGhoulizeApplication(name)) {
+    QString message;
+    if (secretary.removeGhoulizeApplication(name, &message) == Secretary::RemoveOutcome::Removed) {
         out_ << "Removed " << name << ".\n";
         out_.flush();
         return 0;
     }
-    err_ << name << " is not watched.\n";
+    err_ << message << '\n';
     err_.flush();
     return 1;
 }

@@ -20,7 +20,7 @@ QString GhoulTexts::text(const QString& key) {
         {QStringLiteral("GhoulName"), QStringLiteral("Application")},
         {QStringLiteral("GhoulBirthday"), QStringLiteral("Birthday")},
         {QStringLiteral("GhoulGeneration"), QStringLiteral("Generation")},
-        {QStringLiteral("AddRefused"), QStringLiteral("This application cannot be watched.")},
+        {QStringLiteral("EditRefused"), QStringLiteral("The watched list is unchanged.")},
     };
     return table.value(key, key);
 }

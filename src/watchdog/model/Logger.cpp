@@ -1,5 +1,8 @@
 #include "model/Logger.h"
 
+#include "model/GhoulSettings.h"
+#include "workspace/InstanceLock.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -11,6 +14,13 @@
 QString Logger::defaultLogBookPath() {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
            QLatin1String("/ZuGhoulizer/LogBook.txt");
+}
+
+QString Logger::logBookPathFor(const QString& settingsFile) {
+    const QString path = InstanceLock::canonicalSettingsPath(settingsFile);
+    if (path == InstanceLock::canonicalSettingsPath(GhoulSettings::defaultPath()))
+        return defaultLogBookPath();
+    return path + QLatin1String(".LogBook.txt");
 }
 
 QString Logger::record(const QDateTime& date, const QString& title, const QString& text) {
@@ -35,6 +45,13 @@ bool Logger::initLogBook() {
 }
 
 bool Logger::writeLog(const QDateTime& date, const QString& title, const QString& text) {
+    const QByteArray bytes = record(date, title, text).toUtf8();
+    // The console copy stands on its own: without windows it may be the only
+    // one left.
+    if (echo_) {
+        std::fputs(bytes.constData(), stdout);
+        std::fflush(stdout);
+    }
     QFile file(path_);
     // Only initLogBook makes the book: one deleted meanwhile stays gone
     // rather than restarting quietly with a partial history.
@@ -42,15 +59,9 @@ bool Logger::writeLog(const QDateTime& date, const QString& title, const QString
         qWarning() << "Log book open error.";
         return false;
     }
-    const QString entry = record(date, title, text);
-    const QByteArray bytes = entry.toUtf8();
     const bool written =
         file.write(bytes) == bytes.size() && file.flush() && fsync(file.handle()) == 0;
     file.close();
-    if (echo_) {
-        std::fputs(bytes.constData(), stdout);
-        std::fflush(stdout);
-    }
     return written;
 }
 

@@ -12,12 +12,17 @@ class Logger : public QObject {
 public:
     // "ZuGhoulizer/LogBook.txt" in the user's documents folder.
     static QString defaultLogBookPath();
+    // Each settings file keeps its own log book, so that two watchdogs never
+    // share one: the default settings file the default book, any other the
+    // file "<settings file>.LogBook.txt" beside it.
+    static QString logBookPathFor(const QString& settingsFile);
     static QString record(const QDateTime& date, const QString& title, const QString& text);
 
     explicit Logger(const QString& path = defaultLogBookPath(), QObject* parent = nullptr);
 
     QString path() const { return path_; }
-    // Also print every record on the console (runs without windows).
+    // Also print every record on the console (runs without windows), whether
+    // or not the book can be written.
     void setEchoToConsole(bool echo) { echo_ = echo; }
 
     void awakeFromNib() { initLogBook(); }

@@ -24,6 +24,8 @@ InstanceReply RequestDesk::answer(const InstanceRequest& request) {
         }
     } else if (request.command == QLatin1String("remove")) {
         reply.status = commands.remove(request.argument);
+    } else if (request.command == QLatin1String("list")) {
+        reply.status = commands.list();
     } else if (request.command == QLatin1String("show")) {
         if (hasPanels_) {
             secretary.actShowGhoulListPanel();

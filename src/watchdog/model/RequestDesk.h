@@ -6,7 +6,8 @@ class Secretary;
 
 // Answers the requests of later starts on the same settings file: list edits
 // with the rules and the saving of the list panel, applied to the list this
-// watchdog holds, and bringing back the list panel.
+// watchdog holds, the list as it holds it (generations included), and
+// bringing back the list panel.
 class RequestDesk {
 public:
     RequestDesk(Secretary& secretary, bool hasPanels);

@@ -5,16 +5,17 @@
 
 #include <QDebug>
 #include <QFileInfo>
+#include <utility>
 
 Secretary::Secretary(GhoulSettings& settings, QObject* parent)
     : QObject(parent), settings_(settings) {}
 
 void Secretary::awakeFromNib() {
-    bool corrupt = false;
-    ghoulList_ = settings_.loadGhoulList(&corrupt);
-    if (corrupt)
-        qWarning().noquote() << "Secretary: the GhoulList stored in" << settings_.fileName()
-                             << "is corrupt; starting with an empty list.";
+    QStringList problems;
+    ghoulList_ = settings_.loadGhoulList(&problems);
+    for (const QString& problem : std::as_const(problems))
+        qWarning().noquote() << "Secretary:" << settings_.fileName() + ':' << problem
+                             << "- it is copied aside before the list is next saved.";
 }
 
 int Secretary::indexOf(const QString& name) const {
@@ -85,37 +86,56 @@ Secretary::AddOutcome Secretary::addApplicationFile(const QString& path, QString
         *message = QStringLiteral("%1 is already watched.").arg(entry.name());
         return AddOutcome::Duplicate;
     }
+    if (!saveGhoulList()) {
+        ghoulList_.removeLast();
+        *message = unsavedMessage(entry.name(), QStringLiteral("added"));
+        return AddOutcome::Unsaved;
+    }
     message->clear();
-    afterAdd();
+    tableViewSelectionDidChange(static_cast<int>(ghoulList_.size()) - 1);
+    renewalGhoulView();
+    emit listChanged();
     return AddOutcome::Added;
 }
 
-bool Secretary::removeGhoulizeApplication(const QString& name) {
+Secretary::RemoveOutcome Secretary::removeGhoulizeApplication(const QString& name,
+                                                              QString* message) {
     const int index = indexOf(name);
-    if (index < 0)
-        return false;
-    ghoulList_.removeAt(index);
-    if (selectedRow_ >= ghoulList_.size())
+    if (index < 0) {
+        *message = QStringLiteral("%1 is not watched.").arg(name);
+        return RemoveOutcome::NotWatched;
+    }
+    const GhoulEntry removed = ghoulList_.takeAt(index);
+    if (!saveGhoulList()) {
+        ghoulList_.insert(index, removed);
+        *message = unsavedMessage(name, QStringLiteral("removed"));
+        return RemoveOutcome::Unsaved;
+    }
+    message->clear();
+    if (selectedRow_ == index)
         tableViewSelectionDidChange(-1);
+    else if (selectedRow_ > index)
+        tableViewSelectionDidChange(selectedRow_ - 1);
     renewalGhoulView();
-    saveGhoulList();
     emit listChanged();
-    return true;
+    return RemoveOutcome::Removed;
 }
 
 bool Secretary::saveGhoulList() {
-    if (settings_.saveGhoulList(ghoulList_))
-        return true;
-    qWarning().noquote() << "Secretary: the watched list cannot be saved to"
-                         << settings_.fileName();
-    return false;
+    if (!settings_.saveGhoulList(ghoulList_)) {
+        qWarning().noquote() << "Secretary: the watched list cannot be saved:"
+                             << settings_.lastError();
+        return false;
+    }
+    if (!settings_.keptCopy().isEmpty() && std::exchange(reportedCopy_, true) == false)
+        qWarning().noquote() << "Secretary:" << settings_.fileName()
+                             << "as it was before this save is kept in" << settings_.keptCopy();
+    return true;
 }
 
-void Secretary::afterAdd() {
-    tableViewSelectionDidChange(static_cast<int>(ghoulList_.size()) - 1);
-    renewalGhoulView();
-    saveGhoulList();
-    emit listChanged();
+QString Secretary::unsavedMessage(const QString& name, const QString& change) const {
+    return QStringLiteral("%1 is not %2: the watched list cannot be saved (%3).")
+        .arg(name, change, settings_.lastError());
 }
 
 void Secretary::actShowGhoulListPanel() {
@@ -130,18 +150,18 @@ void Secretary::actAddGhoulizeApplication() {
     if (path.isEmpty())
         return;
     QString message;
-    if (addApplicationFile(path, &message) == AddOutcome::Refused)
-        emit addRefused(message);
+    const AddOutcome outcome = addApplicationFile(path, &message);
+    if (outcome == AddOutcome::Refused || outcome == AddOutcome::Unsaved)
+        emit editRefused(message);
 }
 
 void Secretary::actRemoveGhoulizeApplication() {
     if (selectedRow_ < 0 || selectedRow_ >= ghoulList_.size())
         return;
-    ghoulList_.removeAt(selectedRow_);
-    tableViewSelectionDidChange(-1);
-    renewalGhoulView();
-    saveGhoulList();
-    emit listChanged();
+    QString message;
+    if (removeGhoulizeApplication(ghoulList_[selectedRow_].name, &message) ==
+        RemoveOutcome::Unsaved)
+        emit editRefused(message);
 }
 
 QString Secretary::generationText(int generation) {
@@ -206,7 +226,7 @@ bool Secretary::acceptDrop(const QStringList& files) {
         return false;
     QString message;
     const AddOutcome outcome = addApplicationFile(files.first(), &message);
-    if (outcome == AddOutcome::Refused)
-        emit addRefused(message);
+    if (outcome == AddOutcome::Refused || outcome == AddOutcome::Unsaved)
+        emit editRefused(message);
     return outcome == AddOutcome::Added;
 }

@@ -17,12 +17,14 @@ class GhoulSettings;
 class Secretary : public QObject {
     Q_OBJECT
 public:
-    enum class AddOutcome { Added, Duplicate, Refused };
+    enum class AddOutcome { Added, Duplicate, Refused, Unsaved };
+    enum class RemoveOutcome { Removed, NotWatched, Unsaved };
 
     explicit Secretary(GhoulSettings& settings, QObject* parent = nullptr);
 
-    // Loads the stored list; a corrupt one is replaced by an empty list with a
-    // console warning.
+    // Loads the stored list: every entry that reads back whole. What cannot
+    // be read is skipped with a console warning, and the file is copied aside
+    // before the list is next saved over it.
     void awakeFromNib();
 
     // List operations. Names are compared exactly.
@@ -37,12 +39,15 @@ public:
     static QIcon iconForFile(const QString& path);
 
     // Adds the desktop entry at path after checking it can be launched, and
-    // saves. Refused: *message says why (also on the console). Only the
-    // panel's add and drop announce a refusal with addRefused: an edit from
+    // saves. Otherwise *message says why (a refusal also on the console);
+    // Unsaved: the list could not be saved, and is left as it was. Only the
+    // panel's add and drop announce a failure with editRefused: an edit from
     // the command line must not wait on an alert in the panel.
     AddOutcome addApplicationFile(const QString& path, QString* message);
-    // Removes by name and saves; false when the name is not listed.
-    bool removeGhoulizeApplication(const QString& name);
+    // Removes by name and saves; otherwise *message says why, and an Unsaved
+    // list is left as it was.
+    RemoveOutcome removeGhoulizeApplication(const QString& name, QString* message);
+    // False, with a console line, when the list could not be saved.
     bool saveGhoulList();
 
     // Actions of the list panel.
@@ -69,12 +74,13 @@ signals:
     void removeButtonEnabledChanged(bool enabled);
     // The watched names changed (an add or a remove).
     void listChanged();
-    void addRefused(const QString& message);
+    // An add or remove from the panel did not happen.
+    void editRefused(const QString& message);
     void showGhoulListPanel();
 
 private:
     int indexOf(const QString& name) const;
-    void afterAdd();
+    QString unsavedMessage(const QString& name, const QString& change) const;
     void setRemoveButtonEnabled(bool enabled);
 
     GhoulSettings& settings_;
@@ -82,4 +88,5 @@ private:
     int selectedRow_ = -1;
     bool removeButtonEnabled_ = false;
     std::function<QString()> openPanel_;
+    bool reportedCopy_ = false;
 };

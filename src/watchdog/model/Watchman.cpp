@@ -11,9 +11,10 @@
 
 namespace {
 
+// The workspace names an application by its ID without ".desktop" already;
+// taking an extension off again would make "x.desktop.desktop" into "x".
 QString nameOf(const QVariantMap& info) {
-    return DesktopEntry::nameForIdentifier(
-        info.value(QStringLiteral("NSApplicationName")).toString());
+    return info.value(QStringLiteral("NSApplicationName")).toString();
 }
 
 QString seconds(qint64 milliseconds) {
@@ -62,8 +63,6 @@ void Watchman::syncWatchedApplications() {
 }
 
 void Watchman::terminateApplicationHandle(const QVariantMap& info) {
-    // Only ".desktop" is taken off: IDs such as "org.example.App" hold dots
-    // that are part of the name.
     const QString name = nameOf(info);
     if (!secretary.isGhoulizeApplication(name))
         return;
@@ -116,9 +115,9 @@ void Watchman::relaunch(const QVariantMap& info, bool delayed) {
         brake_.relaunched(name, clock_.elapsed());
         secretary.addGhoul(info);
         const int generation = secretary.generationOfGhoul(name);
-        logger.writeLog(
-            QDateTime::currentDateTime(), QStringLiteral("Ghoulize is succeed."),
-            QStringLiteral("%1(Generation %2) is ghoulized.").arg(name).arg(generation));
+        logger.writeLog(QDateTime::currentDateTime(), QStringLiteral("Ghoulize is succeed."),
+                        QStringLiteral("%1(Generation %2) is ghoulized.")
+                            .arg(name, QString::number(generation)));
         logger.reloadLog();
         if (brake_.strikes(name) > 0)
             armStableTimer(name);

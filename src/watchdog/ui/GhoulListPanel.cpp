@@ -51,8 +51,8 @@ GhoulListPanel::GhoulListPanel(Secretary& secretary, GhoulSettings& settings, QW
     connect(&secretary, &Secretary::removeButtonEnabledChanged, removeButton_,
             &QPushButton::setEnabled);
     connect(&secretary, &Secretary::showGhoulListPanel, this, &GhoulListPanel::present);
-    connect(&secretary, &Secretary::addRefused, this, [this](const QString& message) {
-        QMessageBox::warning(this, GhoulTexts::text(QStringLiteral("AddRefused")), message);
+    connect(&secretary, &Secretary::editRefused, this, [this](const QString& message) {
+        QMessageBox::warning(this, GhoulTexts::text(QStringLiteral("EditRefused")), message);
     });
 }
 

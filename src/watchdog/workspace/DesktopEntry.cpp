@@ -37,6 +37,47 @@ QStringList withoutFieldCodes(const QStringList& arguments) {
     return result;
 }
 
+// "env [OPTION]... [NAME=VALUE]... PROGRAM ARGUMENTS" runs PROGRAM in place of
+// env, so the program, not env, is what runs as the application. env's -S
+// splits its string the way the Exec line itself is split.
+QStringList withoutEnvPrefix(const QStringList& arguments) {
+    if (arguments.isEmpty() || QFileInfo(arguments.first()).fileName() != QLatin1String("env"))
+        return arguments;
+    QStringList rest = arguments.mid(1);
+    while (!rest.isEmpty()) {
+        const QString option = rest.first();
+        if (option == QLatin1String("--")) {
+            rest.removeFirst();
+            break;
+        }
+        if (option == QLatin1String("-u") || option == QLatin1String("-C")) {
+            rest = rest.mid(2);
+        } else if (option == QLatin1String("-S") ||
+                   option.startsWith(QLatin1String("--split-string="))) {
+            const QString text =
+                option == QLatin1String("-S") ? rest.value(1) : option.section('=', 1);
+            rest = rest.mid(option == QLatin1String("-S") ? 2 : 1);
+            gint count = 0;
+            gchar** parts = nullptr;
+            const QByteArray bytes = text.toUtf8();
+            if (g_shell_parse_argv(bytes.constData(), &count, &parts, nullptr)) {
+                QStringList split;
+                for (gint i = 0; i < count; ++i)
+                    split << QString::fromUtf8(parts[i]);
+                g_strfreev(parts);
+                rest = split + rest;
+            }
+        } else if (option.startsWith('-') && !option.contains('=')) {
+            rest.removeFirst();
+        } else {
+            break;
+        }
+    }
+    while (!rest.isEmpty() && rest.first().contains('='))
+        rest.removeFirst();
+    return rest;
+}
+
 } // namespace
 
 DesktopEntry DesktopEntry::fromFile(const QString& path) {
@@ -87,7 +128,7 @@ DesktopEntry DesktopEntry::fromFile(const QString& path) {
     for (gint i = 0; i < count; ++i)
         arguments << QString::fromUtf8(parts[i]);
     g_strfreev(parts);
-    entry.arguments_ = withoutFieldCodes(arguments);
+    entry.arguments_ = withoutEnvPrefix(withoutFieldCodes(arguments));
     if (entry.arguments_.isEmpty()) {
         entry.error_ = QStringLiteral("%1 has no program in its Exec command").arg(path);
         return entry;

@@ -5,7 +5,8 @@
 
 // One desktop entry (.desktop file) as the watchdog sees an application: its
 // desktop-file ID, the name derived from it, the command line of its Exec key
-// with the field codes taken out, and the program that command line runs.
+// with the field codes taken out, and the program that command line runs
+// (after an "env" prefix).
 class DesktopEntry {
 public:
     // Reads and checks the file. An entry that does not parse, is not of type
@@ -32,7 +33,8 @@ public:
     QString name() const { return nameForIdentifier(identifier_); }
     QString displayName() const { return displayName_; }
     QString icon() const { return icon_; }
-    // Exec split into arguments, field codes removed.
+    // Exec split into arguments, field codes and a leading "env" with its
+    // options and variables removed.
     QStringList arguments() const { return arguments_; }
     // The first argument found in PATH, as an absolute path.
     QString program() const { return program_; }

@@ -7,14 +7,6 @@
 
 namespace {
 
-// The same file reached through another spelling of its folder (a symbolic
-// link, "..") gives the same socket.
-QString canonicalSettingsPath(const QString& settingsFile) {
-    const QFileInfo file(settingsFile);
-    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
-    return (folder.isEmpty() ? file.absolutePath() : folder) + '/' + file.fileName();
-}
-
 QString socketFolder() {
     // The runtime folder is the user's own; the temporary folder is shared,
     // so the server also checks who connects.
@@ -32,12 +24,16 @@ InstanceLock::InstanceLock(const QString& settingsFile)
                                .toHex()
                                .left(16);
     serverPath_ = QStringLiteral("%1/zughoulizer-%2-%3")
-                      .arg(socketFolder())
-                      .arg(getuid())
-                      .arg(QString::fromLatin1(key));
+                      .arg(socketFolder(), QString::number(getuid()), QString::fromLatin1(key));
     // The holder runs for days: only a holder that has ended makes the lock
     // stale, never the lock's age.
     lock_.setStaleLockTime(0);
+}
+
+QString InstanceLock::canonicalSettingsPath(const QString& settingsFile) {
+    const QFileInfo file(settingsFile);
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    return (folder.isEmpty() ? file.absolutePath() : folder) + '/' + file.fileName();
 }
 
 bool InstanceLock::tryLock() {

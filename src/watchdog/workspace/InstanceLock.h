@@ -10,6 +10,11 @@ public:
     // Makes the settings file's folder, so that the lock can be taken there.
     explicit InstanceLock(const QString& settingsFile);
 
+    // The settings file with its folder resolved: the same file reached
+    // through another spelling of its folder (a symbolic link, "..") gives
+    // the same path, and so the same socket.
+    static QString canonicalSettingsPath(const QString& settingsFile);
+
     // True when this process now holds the lock. A lock left by a process that
     // has ended is taken over.
     bool tryLock();

@@ -5,7 +5,7 @@
 #include <optional>
 
 // What a later start asks of the running watchdog: "add" (a desktop entry's
-// absolute path), "remove" (a name) or "show" (the list panel).
+// absolute path), "remove" (a name), "list" or "show" (the list panel).
 struct InstanceRequest {
     QString command;
     QString argument;

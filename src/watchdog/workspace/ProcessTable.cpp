@@ -47,19 +47,30 @@ bool argumentsFollow(const QStringList& commandLine, qsizetype from, const QStri
 
 } // namespace
 
-std::optional<quint64> ProcessTable::startTimeOf(pid_t pid) {
-    const QByteArray stat = readProcFile(pid, "stat");
+std::optional<ProcessTable::Stat> ProcessTable::stat(pid_t pid) {
+    const QByteArray line = readProcFile(pid, "stat");
     // The command name in parentheses may hold spaces; fields count from after it.
-    const qsizetype close = stat.lastIndexOf(')');
+    const qsizetype close = line.lastIndexOf(')');
     if (close < 0)
         return std::nullopt;
-    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
-    // Field 22 of the whole line is the 20th after the name.
-    if (fields.size() < 20)
+    const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+    // Fields 3, 6 and 22 of the whole line: state, session, start time.
+    if (fields.size() < 20 || fields[0].isEmpty())
         return std::nullopt;
-    bool ok = false;
-    const quint64 start = fields[19].toULongLong(&ok);
-    return ok ? std::optional<quint64>(start) : std::nullopt;
+    bool sessionOk = false;
+    bool startOk = false;
+    Stat result;
+    result.state = fields[0][0];
+    result.session = static_cast<pid_t>(fields[3].toInt(&sessionOk));
+    result.startTime = fields[19].toULongLong(&startOk);
+    if (!sessionOk || !startOk)
+        return std::nullopt;
+    return result;
+}
+
+std::optional<quint64> ProcessTable::startTimeOf(pid_t pid) {
+    const std::optional<Stat> fields = stat(pid);
+    return fields ? std::optional<quint64>(fields->startTime) : std::nullopt;
 }
 
 quint64 ProcessTable::bootTicksNow() {
@@ -73,10 +84,11 @@ quint64 ProcessTable::bootTicksNow() {
 std::optional<ProcessInfo> ProcessTable::read(pid_t pid) {
     ProcessInfo info;
     info.pid = pid;
-    const std::optional<quint64> start = startTimeOf(pid);
-    if (!start)
+    const std::optional<Stat> fields = stat(pid);
+    if (!fields || fields->ended())
         return std::nullopt;
-    info.startTime = *start;
+    info.startTime = fields->startTime;
+    info.session = fields->session;
     info.executable = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
     if (info.executable.endsWith(QLatin1String(" (deleted)")))
         info.executable.chop(10);
@@ -137,13 +149,21 @@ bool ProcessTable::belongsTo(const ProcessInfo& process, const DesktopEntry& ent
 
     const QString program = entry.program();
     const QStringList arguments = entry.arguments();
-    if (program.isEmpty() || process.commandLine.isEmpty())
+    const QStringList& line = process.commandLine;
+    if (program.isEmpty() || line.isEmpty())
         return false;
     const bool runsProgram =
-        samePath(process.executable, program) || samePath(process.commandLine.first(), program);
-    if (runsProgram && argumentsFollow(process.commandLine, 1, arguments))
+        samePath(process.executable, program) || samePath(line.first(), program);
+    if (runsProgram && argumentsFollow(line, 1, arguments))
         return true;
-    return process.commandLine.size() >= 2 && process.commandLine[1].contains('/') &&
-           samePath(process.commandLine[1], program) && isScript(program) &&
-           argumentsFollow(process.commandLine, 2, arguments);
+    // A script runs as "interpreter [its options] script arguments".
+    if (!isScript(program))
+        return false;
+    for (qsizetype i = 1; i < line.size(); ++i) {
+        if (line[i].contains('/') && samePath(line[i], program))
+            return argumentsFollow(line, i + 1, arguments);
+        if (!line[i].startsWith('-'))
+            return false;
+    }
+    return false;
 }

@@ -5,7 +5,23 @@
 #include "workspace/ProcessTable.h"
 
 #include <QDebug>
+#include <algorithm>
 #include <limits>
+
+namespace {
+
+// A process is part of a launch when it runs in the launch's session and
+// started with it or later. The first process itself must be the one
+// launched: once it and every other process of the session have ended, its
+// PID may name another session.
+bool inLaunch(const ProcessInfo& process, const SessionLaunch& launch) {
+    if (process.session != launch.session)
+        return false;
+    return process.pid == launch.session ? process.startTime == launch.startTime
+                                         : process.startTime >= launch.startTime;
+}
+
+} // namespace
 
 Workspace::Workspace(QObject* parent) : QObject(parent) {
     discoveryTimer_.setInterval(defaultDiscoveryIntervalMs);
@@ -14,12 +30,18 @@ Workspace::Workspace(QObject* parent) : QObject(parent) {
 
 Workspace::~Workspace() = default;
 
+void Workspace::setLaunchRecord(const QString& path) {
+    record_ = std::make_unique<LaunchRecord>(path);
+    unclaimed_ = record_->load();
+}
+
 void Workspace::watchApplication(const QString& identifier, const QString& path) {
     if (applications_.contains(identifier))
         return;
     auto application = std::make_shared<Application>();
     application->path = path;
     application->entry = DesktopEntry::fromFile(fileOf(identifier, *application));
+    application->launches = unclaimed_.take(identifier);
     applications_.insert(identifier, application);
     discoverFor(identifier, *application, ProcessTable::ownProcesses());
     if (!discoveryTimer_.isActive())
@@ -27,9 +49,12 @@ void Workspace::watchApplication(const QString& identifier, const QString& path)
 }
 
 void Workspace::unwatchApplication(const QString& identifier) {
-    applications_.remove(identifier);
+    if (std::shared_ptr<Application> application = applications_.take(identifier);
+        application && !application->launches.isEmpty())
+        unclaimed_.insert(identifier, application->launches);
     if (applications_.isEmpty())
         discoveryTimer_.stop();
+    saveLaunches();
 }
 
 QStringList Workspace::watchedApplications() const {
@@ -57,25 +82,47 @@ bool Workspace::launchApplication(const QString& identifier) {
         return false;
     }
     const quint64 before = ProcessTable::bootTicksNow();
-    const DesktopLauncher::Result result = launcher_(file);
+    const DesktopLauncher::Result result = launcher_(file, !PidWatch::pidfdAvailable());
     if (!result.launched) {
         qWarning().noquote() << "Workspace:" << identifier << "cannot be launched:" << result.error;
         return false;
     }
-    if (!application)
+    if (!application) {
+        // Nobody follows it, but a child must still be reaped.
+        for (const pid_t pid : result.pids) {
+            if (result.children)
+                PidWatch::forChild(pid);
+        }
         return true;
+    }
     application->entry = entry;
     // A tick's rounding either side of the launch moment is allowed for.
     const quint64 earliest = before > 0 ? before - 1 : 0;
     bool anyGone = false;
     for (const pid_t pid : result.pids) {
-        auto watch = std::make_unique<PidWatch>(pid, earliest, std::numeric_limits<quint64>::max());
-        if (watch->outcome() == PidWatch::Outcome::Watching)
+        std::unique_ptr<PidWatch> watch =
+            result.children
+                ? PidWatch::forChild(pid)
+                : std::make_unique<PidWatch>(pid, earliest, std::numeric_limits<quint64>::max());
+        // Each launch runs in a session of its own, named by its first PID.
+        // One that has ended already may have left a process it started.
+        switch (watch->outcome()) {
+        case PidWatch::Outcome::Watching:
+            application->launches << SessionLaunch{pid, watch->startTime()};
             follow(identifier, std::move(watch));
-        else
+            break;
+        case PidWatch::Outcome::Gone:
+            application->launches << SessionLaunch{pid, earliest};
             anyGone = true;
+            break;
+        case PidWatch::Outcome::Mismatch:
+        case PidWatch::Outcome::Failed:
+            anyGone = true;
+            break;
+        }
     }
     application->everRunning = true;
+    saveLaunches();
     // Without a PID the process can only be found in /proc, and it may not be
     // there yet: the scans get a few rounds before the launch counts as ended.
     if (result.pids.isEmpty())
@@ -118,6 +165,20 @@ void Workspace::setDiscoveryInterval(int milliseconds) {
 
 void Workspace::discover() {
     const QList<ProcessInfo> processes = ProcessTable::ownProcesses();
+    // Recorded launches of entries not watched now stay while they run, to
+    // be followed again if their entries come back; ended ones go.
+    bool ended = false;
+    for (auto it = unclaimed_.begin(); it != unclaimed_.end();) {
+        const qsizetype before = it->size();
+        it->removeIf([&](const SessionLaunch& launch) {
+            return std::none_of(processes.cbegin(), processes.cend(),
+                                [&](const ProcessInfo& p) { return inLaunch(p, launch); });
+        });
+        ended = ended || it->size() != before;
+        it = it->isEmpty() ? unclaimed_.erase(it) : std::next(it);
+    }
+    if (ended)
+        saveLaunches();
     const QStringList identifiers = applications_.keys();
     for (const QString& identifier : identifiers) {
         std::shared_ptr<Application> application = applications_.value(identifier);
@@ -144,15 +205,27 @@ void Workspace::discoverFor(const QString& identifier, Application& application,
                             const QList<ProcessInfo>& processes) {
     if (!application.entry.isValid())
         application.entry = DesktopEntry::fromFile(fileOf(identifier, application));
+    QList<SessionLaunch> running;
     for (const ProcessInfo& process : processes) {
+        const auto launch =
+            std::find_if(application.launches.cbegin(), application.launches.cend(),
+                         [&](const SessionLaunch& l) { return inLaunch(process, l); });
+        if (launch != application.launches.cend() && !running.contains(*launch))
+            running << *launch;
         const auto known = application.processes.find(process.pid);
         if (known != application.processes.end() && known->second->startTime() == process.startTime)
             continue;
-        if (!ProcessTable::belongsTo(process, application.entry))
+        if (launch == application.launches.cend() &&
+            !ProcessTable::belongsTo(process, application.entry))
             continue;
         auto watch = std::make_unique<PidWatch>(process.pid, process.startTime, process.startTime);
         if (watch->outcome() == PidWatch::Outcome::Watching)
             follow(identifier, std::move(watch));
+    }
+    // A session without a process is over; its ID may come back as another's.
+    if (running.size() != application.launches.size()) {
+        application.launches = running;
+        saveLaunches();
     }
 }
 
@@ -166,9 +239,21 @@ void Workspace::onExited(const QString& identifier, pid_t pid) {
     // The watch is the sender of this call: it is released from the event loop.
     found->second.release()->deleteLater();
     application->processes.erase(found);
-    if (application->processes.empty())
-        discoverFor(identifier, *application, ProcessTable::ownProcesses());
+    // A process that ends may have handed over to one it started: that one is
+    // in the same session, and already in /proc.
+    discoverFor(identifier, *application, ProcessTable::ownProcesses());
     reportIfTerminated(identifier);
+}
+
+void Workspace::saveLaunches() {
+    if (!record_)
+        return;
+    LaunchRecord::Launches launches = unclaimed_;
+    for (auto it = applications_.cbegin(); it != applications_.cend(); ++it) {
+        if (!it.value()->launches.isEmpty())
+            launches.insert(it.key(), it.value()->launches);
+    }
+    record_->save(launches);
 }
 
 void Workspace::reportIfTerminated(const QString& identifier) {

@@ -9,6 +9,7 @@
 #include <QThread>
 #include <csignal>
 #include <iterator>
+#include <unistd.h>
 
 namespace {
 
@@ -69,12 +70,28 @@ QString ZgTestEnvironment::crashFile(const QString& name) const {
 }
 
 QString ZgTestEnvironment::writeEntry(const QString& name, const QString& program) {
-    const QString exec = QStringLiteral("%1 --pidfile %2 --crash-if-exists %3 %U")
-                             .arg(program.isEmpty() ? QStringLiteral(ZG_TESTAPP) : program,
-                                  pidFile(name), crashFile(name));
+    return writeEntryWithExec(
+        name,
+        QStringLiteral("%1 %2 %U")
+            .arg(program.isEmpty() ? QStringLiteral(ZG_TESTAPP) : program, testAppArguments(name)));
+}
+
+QString ZgTestEnvironment::writeEntryWithExec(const QString& name, const QString& exec) {
+    // "%" in a name is a literal in a desktop file's Name, but a field code in Exec.
     const QByteArray text = "[Desktop Entry]\nType=Application\nName=" + name.toUtf8() +
                             "\nIcon=utilities-terminal\nExec=" + exec.toUtf8() + "\n";
     return writeFile("data/applications/" + name + ".desktop", text);
+}
+
+QString ZgTestEnvironment::testAppArguments(const QString& name) const {
+    return QStringLiteral("--pidfile %1 --crash-if-exists %2").arg(pidFile(name), crashFile(name));
+}
+
+QString ZgTestEnvironment::writeScript(const QString& name, const QByteArray& body,
+                                       const QByteArray& interpreter) {
+    const QString path = writeFile("bin/" + name, "#!" + interpreter + "\n" + body);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
 }
 
 QString ZgTestEnvironment::writeFile(const QString& relativePath, const QByteArray& contents) {
@@ -98,16 +115,43 @@ pid_t ZgTestEnvironment::startApplication(const QString& name) {
     return pidOf(name);
 }
 
-void ZgTestEnvironment::killApplications() {
-    const QStringList files = QDir(dir_.path() + "/run").entryList({"*.pid"}, QDir::Files);
-    for (const QString& file : files) {
-        const QString path = dir_.path() + "/run/" + file;
-        const pid_t pid = static_cast<pid_t>(readFile(path).trimmed().toInt());
-        // Only a process that still names this PID file, never a reused PID.
-        const QByteArray commandLine = readFile(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (pid > 0 && commandLine.contains(QFile::encodeName(path)))
-            kill(pid, SIGKILL);
+namespace {
+
+// The processes of this user whose command line holds text, this one excluded.
+QList<pid_t> processesMentioning(const QByteArray& text) {
+    QList<pid_t> found;
+    const QStringList names = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        bool ok = false;
+        const pid_t pid = static_cast<pid_t>(name.toInt(&ok));
+        if (!ok || pid == getpid())
+            continue;
+        const QByteArray stat = ZgTestEnvironment::readFile("/proc/" + name + "/stat");
+        const qsizetype close = stat.lastIndexOf(')');
+        // Zombies are gone for every purpose here.
+        if (close < 0 || stat.mid(close + 2, 1) == "Z")
+            continue;
+        if (ZgTestEnvironment::readFile("/proc/" + name + "/cmdline").contains(text))
+            found << pid;
     }
+    return found;
+}
+
+} // namespace
+
+QList<pid_t> ZgTestEnvironment::instancesOf(const QString& name) const {
+    QList<pid_t> found;
+    for (const pid_t pid : processesMentioning(QFile::encodeName(pidFile(name)))) {
+        const QByteArray commandLine = readFile(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (commandLine.startsWith(QFile::encodeName(QStringLiteral(ZG_TESTAPP))))
+            found << pid;
+    }
+    return found;
+}
+
+void ZgTestEnvironment::killApplications() {
+    for (const pid_t pid : processesMentioning(QFile::encodeName(dir_.path())))
+        kill(pid, SIGKILL);
 }
 
 QByteArray ZgTestEnvironment::readFile(const QString& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 #include <chrono>
@@ -28,6 +29,14 @@ public:
     // Writes NAME.desktop running program (the test application by default)
     // with its own PID file; returns the entry's path.
     QString writeEntry(const QString& name, const QString& program = QString());
+    // Writes NAME.desktop with the given Exec line; returns the entry's path.
+    QString writeEntryWithExec(const QString& name, const QString& exec);
+    // The test application's arguments for NAME's PID file and crash file.
+    QString testAppArguments(const QString& name) const;
+    // Writes an executable shell script bin/NAME with the given body after
+    // its "#!" line (default "/bin/sh"); returns its path.
+    QString writeScript(const QString& name, const QByteArray& body,
+                        const QByteArray& interpreter = "/bin/sh");
     // Writes a file with the given contents under the root; returns its path.
     QString writeFile(const QString& relativePath, const QByteArray& contents);
 
@@ -36,7 +45,10 @@ public:
     // Starts the test application of NAME outside the watchdog and waits for
     // its PID file.
     pid_t startApplication(const QString& name);
-    // Ends every test application that has written a PID file here.
+    // The running test applications of NAME (those given its PID file).
+    QList<pid_t> instancesOf(const QString& name) const;
+    // Ends every process started from this environment's folder: test
+    // applications, scripts and watchdogs.
     void killApplications();
 
     static QByteArray readFile(const QString& path);

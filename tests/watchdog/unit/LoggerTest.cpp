@@ -1,6 +1,7 @@
 #include "model/Logger.h"
 #include "support/ZgTestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -42,6 +43,18 @@ TEST(LoggerBook, StartsAfreshAndAppendsEachRecord) {
     logger.reloadLog();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0], QString::fromUtf8(expected));
+}
+
+TEST(LoggerBook, EachSettingsFileHasABookOfItsOwn) {
+    ZgTestEnvironment env;
+    EXPECT_EQ(Logger::logBookPathFor(env.settingsFile()), env.logBookFile());
+    QDir().mkpath(env.root() + "/config/ZuGhoulizer");
+    EXPECT_EQ(
+        Logger::logBookPathFor(env.root() + "/config/ZuGhoulizer/../ZuGhoulizer/ZuGhoulizer.conf"),
+        env.logBookFile())
+        << "the default settings file by another spelling";
+    const QString other = env.root() + "/watch/night.conf";
+    EXPECT_EQ(Logger::logBookPathFor(other), other + ".LogBook.txt");
 }
 
 TEST(LoggerBook, UnwritableBookIsReportedAndSkipped) {

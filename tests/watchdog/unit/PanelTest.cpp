@@ -79,7 +79,7 @@ TEST_F(PanelTest, TableTakesDropsOfLocalDesktopEntriesOnly) {
     view.show();
     QWidget* target = view.viewport();
     QStringList refusals;
-    QObject::connect(&secretary, &Secretary::addRefused, [&](const QString& m) { refusals << m; });
+    QObject::connect(&secretary, &Secretary::editRefused, [&](const QString& m) { refusals << m; });
     auto dragEnters = [&](const QList<QUrl>& urls) {
         QMimeData data;
         data.setUrls(urls);

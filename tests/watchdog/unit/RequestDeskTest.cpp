@@ -10,7 +10,7 @@ namespace {
 class RequestDeskTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QObject::connect(&secretary, &Secretary::addRefused,
+        QObject::connect(&secretary, &Secretary::editRefused,
                          [this](const QString& message) { popups << message; });
         QObject::connect(&secretary, &Secretary::showGhoulListPanel, [this] { ++shown; });
         secretary.awakeFromNib();
@@ -18,9 +18,9 @@ protected:
 
     QStringList storedNames() {
         GhoulSettings reread(env.settingsFile());
-        bool corrupt = false;
+        QStringList problems;
         QStringList names;
-        for (const GhoulEntry& entry : reread.loadGhoulList(&corrupt))
+        for (const GhoulEntry& entry : reread.loadGhoulList(&problems))
             names << entry.name;
         return names;
     }
@@ -64,6 +64,17 @@ TEST_F(RequestDeskTest, EditsChangeTheHeldListWithThePanelsRulesAndAreSaved) {
     EXPECT_EQ(reply.out, "Removed notes.\n");
     EXPECT_EQ(storedNames(), QStringList{"mail"});
     EXPECT_EQ(desk.answer({"remove", "notes"}).status, 1);
+}
+
+TEST_F(RequestDeskTest, ListShowsTheHeldGenerationsNotTheStoredOnes) {
+    RequestDesk desk(secretary, false);
+    const QString entry = env.writeEntry("notes");
+    ASSERT_TRUE(secretary.acceptDrop({entry}));
+    secretary.addGhoul({{"NSApplicationName", "notes"}});
+    const InstanceReply reply = desk.answer({"list", ""});
+    EXPECT_EQ(reply.status, 0);
+    EXPECT_EQ(reply.out, "notes\tGhoul(1)\t" + Secretary::birthdayText(secretary.ghoulList()[0]) +
+                             "\t" + entry + "\n");
 }
 
 TEST_F(RequestDeskTest, ShowBringsBackThePanelWhereThereIsOne) {

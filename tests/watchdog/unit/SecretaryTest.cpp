@@ -2,6 +2,7 @@
 #include "model/GhoulSettings.h"
 #include "support/ZgTestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <gtest/gtest.h>
@@ -29,8 +30,8 @@ protected:
     }
     QList<GhoulEntry> stored() {
         GhoulSettings reread(env.settingsFile());
-        bool corrupt = false;
-        return reread.loadGhoulList(&corrupt);
+        QStringList problems;
+        return reread.loadGhoulList(&problems);
     }
 
     ZgTestEnvironment env;
@@ -141,7 +142,7 @@ TEST_F(SecretaryTest, EntriesThatCannotRunAreRefusedWithTheReason) {
     };
     int index = 0;
     QStringList refusals;
-    QObject::connect(&secretary, &Secretary::addRefused, [&](const QString& m) { refusals << m; });
+    QObject::connect(&secretary, &Secretary::editRefused, [&](const QString& m) { refusals << m; });
     for (const Case& c : cases) {
         const QString path = env.writeFile(QString("bad/bad%1.desktop").arg(index++), c.contents);
         QString message;
@@ -188,27 +189,100 @@ TEST_F(SecretaryTest, RelaunchCountsReachTheFileWithTheNextAddOrRemove) {
     EXPECT_EQ(restarted.ghoulList(), secretary.ghoulList());
 }
 
-TEST_F(SecretaryTest, CorruptListStartsEmptyWithAWarning) {
-    const QByteArray corruptions[] = {
-        "[GhoulList]\nsize=many\n",
-        "[GhoulList]\nsize=1\n1\\GhoulName=Mail\n1\\GhoulBirthday=yesterday\n1\\GhoulGeneration="
-        "0\n",
-        "[GhoulList]\nsize=1\n1\\GhoulName=Mail\n1\\GhoulBirthday=2024-01-01T00:00:"
-        "00\n1\\GhoulGeneration=x\n",
-        "[GhoulList]\nsize=2\n1\\GhoulName=Mail\n1\\GhoulBirthday=2024-01-01T00:00:"
-        "00\n1\\GhoulGeneration=0\n",
-        "[General]\nGhoulList=Mail\n",
+TEST_F(SecretaryTest, DamagedListKeepsEveryGoodEntryAndACopyOfTheFileBeforeItIsSaved) {
+    const QByteArray entry1 = "1\\GhoulName=Mail\n1\\GhoulBirthday=2024-01-01T00:00:00\n"
+                              "1\\GhoulGeneration=2\n";
+    const QByteArray entry3 = "3\\GhoulName=Notes\n3\\GhoulBirthday=2024-01-02T00:00:00\n"
+                              "3\\GhoulGeneration=0\n";
+    struct Case {
+        QByteArray middle;
+        const char* problem;
     };
-    for (const QByteArray& text : corruptions) {
+    const Case cases[] = {
+        {"2\\GhoulName=Web\n2\\GhoulBirthday=yesterday\n2\\GhoulGeneration=0\n",
+         "entry 2 is skipped: its GhoulBirthday"},
+        {"2\\GhoulName=Web\n2\\GhoulBirthday=2024-01-01T00:00:00\n2\\GhoulGeneration=x\n",
+         "entry 2 is skipped: its GhoulGeneration"},
+        {"2\\GhoulName=Mail\n2\\GhoulBirthday=2024-01-01T00:00:00\n2\\GhoulGeneration=0\n",
+         "entry 2 is skipped: Mail is listed before"},
+        {"", "entry 2 is skipped: it has no GhoulName"},
+    };
+    for (const Case& c : cases) {
+        const QByteArray text = "[GhoulList]\nsize=3\n" + entry1 + c.middle + entry3;
         env.writeFile("config/ZuGhoulizer/ZuGhoulizer.conf", text);
+        for (const QString& copy :
+             QDir(env.root() + "/config/ZuGhoulizer").entryList({"ZuGhoulizer.conf.damaged-*"}))
+            QFile::remove(env.root() + "/config/ZuGhoulizer/" + copy);
         GhoulSettings reread(env.settingsFile());
         Secretary fresh(reread);
         consoleLines.clear();
         fresh.awakeFromNib();
-        EXPECT_TRUE(fresh.ghoulList().isEmpty()) << text.constData();
-        ASSERT_EQ(consoleLines.size(), 1) << text.constData();
-        EXPECT_TRUE(consoleLines[0].contains("corrupt"));
+        ASSERT_EQ(fresh.ghoulList().size(), 2) << c.problem;
+        EXPECT_EQ(fresh.ghoulList()[0].generation, 2);
+        EXPECT_EQ(fresh.ghoulList()[1].name, "Notes");
+        ASSERT_EQ(consoleLines.size(), 1) << c.problem;
+        EXPECT_TRUE(consoleLines[0].contains(c.problem)) << consoleLines[0].toStdString();
+
+        QString message;
+        ASSERT_EQ(fresh.addApplicationFile(env.writeEntry("Clock"), &message),
+                  Secretary::AddOutcome::Added)
+            << message.toStdString();
+        EXPECT_EQ(stored().size(), 3) << "the good entries and the new one are saved";
+        const QStringList copies =
+            QDir(env.root() + "/config/ZuGhoulizer").entryList({"ZuGhoulizer.conf.damaged-*"});
+        ASSERT_EQ(copies.size(), 1) << c.problem;
+        EXPECT_EQ(env.readFile(env.root() + "/config/ZuGhoulizer/" + copies[0]), text)
+            << "the file as it was is kept";
     }
+}
+
+TEST_F(SecretaryTest, FileThatDoesNotParseIsReadAsFarAsItGoesAndSavesReportTheTruth) {
+    const QByteArray text = "[GhoulList\nsize=1\n1\\GhoulName=Mail\n"
+                            "1\\GhoulBirthday=2024-01-01T00:00:00\n1\\GhoulGeneration=0\n";
+    env.writeFile("config/ZuGhoulizer/ZuGhoulizer.conf", text);
+    GhoulSettings reread(env.settingsFile());
+    Secretary fresh(reread);
+    consoleLines.clear();
+    fresh.awakeFromNib();
+    EXPECT_EQ(consoleLines.filter("does not parse").size(), 1)
+        << consoleLines.join('\n').toStdString();
+
+    consoleLines.clear();
+    QString message;
+    EXPECT_EQ(fresh.addApplicationFile(env.writeEntry("Clock"), &message),
+              Secretary::AddOutcome::Added)
+        << message.toStdString();
+    EXPECT_EQ(fresh.removeGhoulizeApplication("Clock", &message), Secretary::RemoveOutcome::Removed)
+        << message.toStdString();
+    EXPECT_EQ(stored().size(), fresh.ghoulList().size());
+    EXPECT_TRUE(consoleLines.filter("cannot be saved").isEmpty())
+        << consoleLines.join('\n').toStdString();
+}
+
+TEST_F(SecretaryTest, EditsThatCannotBeSavedAreNotMadeAndSayWhy) {
+    ASSERT_TRUE(secretary.acceptDrop({env.writeEntry("Mail")}));
+    // A folder where the settings file should be: it cannot be written.
+    const QString blocked = env.root() + "/blocked.conf";
+    QDir().mkpath(blocked);
+    GhoulSettings unwritable(blocked);
+    Secretary stuck(unwritable);
+    stuck.awakeFromNib();
+    QStringList alerts;
+    QObject::connect(&stuck, &Secretary::editRefused, [&](const QString& m) { alerts << m; });
+
+    QString message;
+    EXPECT_EQ(stuck.addApplicationFile(env.writeEntry("Notes"), &message),
+              Secretary::AddOutcome::Unsaved);
+    EXPECT_TRUE(message.contains("cannot be saved")) << message.toStdString();
+    EXPECT_TRUE(stuck.ghoulList().isEmpty()) << "the list stays as it was saved";
+    EXPECT_FALSE(stuck.acceptDrop({env.writeEntry("Notes")}));
+    EXPECT_EQ(alerts.size(), 1) << "the panel's drop says so";
+
+    stuck.newGhoulizeApplication("Mail", env.writeEntry("Mail"));
+    EXPECT_EQ(stuck.removeGhoulizeApplication("Mail", &message), Secretary::RemoveOutcome::Unsaved);
+    EXPECT_EQ(stuck.ghoulList().size(), 1);
+    EXPECT_EQ(stuck.removeGhoulizeApplication("Nobody", &message),
+              Secretary::RemoveOutcome::NotWatched);
 }
 
 TEST_F(SecretaryTest, UnknownColumnGivesNothingAndAConsoleLine) {

@@ -3,11 +3,14 @@
 #include "model/Secretary.h"
 #include "support/ZgTestEnvironment.h"
 #include "workspace/DesktopEntry.h"
+#include "workspace/LaunchRecord.h"
 #include "workspace/PidWatch.h"
 #include "workspace/ProcessTable.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 #include <QStandardPaths>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -59,6 +62,35 @@ TEST(ProcessTable, AppScopesAndCommandLinesDecideMembership) {
     EXPECT_FALSE(ProcessTable::belongsTo(*running, mail)) << "same program, other arguments";
 }
 
+TEST(ProcessTable, EnvPrefixesAndInterpreterOptionsAreSeenThrough) {
+    ZgTestEnvironment env;
+    const DesktopEntry withEnv = DesktopEntry::fromFile(
+        env.writeEntryWithExec("tagged", "env -u LANG ZG_TAG=1 ZG_MORE=2 " ZG_TESTAPP " " +
+                                             env.testAppArguments("tagged")));
+    ASSERT_TRUE(withEnv.isValid()) << withEnv.error().toStdString();
+    EXPECT_EQ(withEnv.program(), ZG_TESTAPP) << "env runs the program in its own place";
+    QProcess tagged;
+    tagged.setProgram("env");
+    tagged.setArguments(QStringList{"ZG_TAG=1", ZG_TESTAPP} +
+                        env.testAppArguments("tagged").split(' '));
+    ASSERT_TRUE(tagged.startDetached());
+    ASSERT_TRUE(waitUntil([&] { return env.pidOf("tagged") != 0; }));
+    const std::optional<ProcessInfo> running = ProcessTable::read(env.pidOf("tagged"));
+    ASSERT_TRUE(running);
+    EXPECT_TRUE(ProcessTable::belongsTo(*running, withEnv));
+
+    // A script whose "#!" line gives the interpreter an option runs as
+    // "/bin/sh -e SCRIPT".
+    const QString script = env.writeScript("viewer", "exec sleep 1000\n", "/bin/sh -e");
+    const DesktopEntry viewer = DesktopEntry::fromFile(env.writeEntryWithExec("viewer", script));
+    ProcessInfo interpreted;
+    interpreted.executable = "/bin/dash";
+    interpreted.commandLine = {"/bin/sh", "-e", script};
+    EXPECT_TRUE(ProcessTable::belongsTo(interpreted, viewer));
+    interpreted.commandLine = {"/bin/sh", "-e", "other", script};
+    EXPECT_FALSE(ProcessTable::belongsTo(interpreted, viewer)) << "the script, not an argument";
+}
+
 TEST(PidWatch, ExitArrivesThroughTheEventLoopAndReusedPidsAreRefused) {
     ZgTestEnvironment env;
     const pid_t pid = env.startApplication("notes");
@@ -77,6 +109,40 @@ TEST(PidWatch, ExitArrivesThroughTheEventLoopAndReusedPidsAreRefused) {
     EXPECT_TRUE(waitUntil([&] {
         return !ProcessTable::read(pid) || ProcessTable::read(pid)->commandLine.isEmpty();
     }));
+}
+
+TEST(DesktopLauncher, LaunchRunsInAScopeOfItsOwnWhereAUserManagerAnswers) {
+    const QString runtime = QStringLiteral("/run/user/%1").arg(getuid());
+    if (!QFileInfo::exists(runtime + "/bus"))
+        GTEST_SKIP() << "no user bus in " << runtime.toStdString();
+    QProcess probe;
+    QProcessEnvironment probeEnvironment = QProcessEnvironment::systemEnvironment();
+    probeEnvironment.insert("XDG_RUNTIME_DIR", runtime);
+    probe.setProcessEnvironment(probeEnvironment);
+    probe.start("systemctl", {"--user", "show-environment"});
+    if (!probe.waitForFinished() || probe.exitStatus() != QProcess::NormalExit ||
+        probe.exitCode() != 0)
+        GTEST_SKIP() << "no systemd user manager answers";
+
+    ZgTestEnvironment env;
+    const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(runtime) + "/bus");
+    const DesktopLauncher::Result result = DesktopLauncher::launch(env.writeEntryWithExec(
+        "scoped", ZG_TESTAPP " " + env.testAppArguments("scoped") + " --by scope"));
+    if (address.isNull())
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    else
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+    ASSERT_TRUE(result.launched) << result.error.toStdString();
+    ASSERT_EQ(result.scopes.size(), 1);
+    EXPECT_TRUE(result.scopes[0].startsWith("app-zughoulizer-scoped-"));
+    ASSERT_TRUE(waitUntil([&] { return env.pidOf("scoped") != 0; }));
+    const std::optional<ProcessInfo> running = ProcessTable::read(env.pidOf("scoped"));
+    ASSERT_TRUE(running);
+    EXPECT_TRUE(running->cgroup.contains(result.scopes[0])) << running->cgroup.toStdString();
+    // Another Exec line for the same entry: only the scope ties the process to it.
+    const DesktopEntry changed = DesktopEntry::fromFile(env.writeEntry("scoped"));
+    EXPECT_TRUE(ProcessTable::belongsTo(*running, changed));
 }
 
 class WorkspaceTest : public ::testing::Test {
@@ -141,8 +207,8 @@ TEST_F(WorkspaceTest, ProgramThatEndsAtOnceIsReportedAfterTheLaunch) {
 }
 
 // As a launch over D-Bus: the entry is started, but no PID comes back.
-DesktopLauncher::Result launchedWithoutPid(const QString&) {
-    return DesktopLauncher::Result{true, {}, {}};
+DesktopLauncher::Result launchedWithoutPid(const QString&, bool) {
+    return DesktopLauncher::Result{true, {}, {}, false, {}};
 }
 
 TEST_F(WorkspaceTest, LaunchWithoutPidIsFollowedOnceTheScansFindIt) {
@@ -211,6 +277,60 @@ TEST_F(WorkspaceTest, ShippedRecorderEntryIsAddedAndLaunchedWithItsProcess) {
     ASSERT_EQ(pids.size(), 1) << "started with its PID, not over D-Bus";
     kill(pids[0], SIGKILL);
     EXPECT_TRUE(waitUntil([&] { return terminated.size() == 1; }));
+}
+
+TEST_F(WorkspaceTest, LauncherThatHandsOverToItsProgramIsFollowedIntoIt) {
+    // A start script that starts the real program, under other arguments, and
+    // ends at once: only the launch's own session tells what belongs to it.
+    const QString script = env.writeScript(
+        "forker", ZG_TESTAPP " " + env.testAppArguments("mail").toUtf8() + " --by forker &\n");
+    workspace.setDiscoveryInterval(3600 * 1000);
+    workspace.watchApplication("mail.desktop", env.writeEntryWithExec("mail", script));
+    ASSERT_TRUE(workspace.launchApplication("mail.desktop"));
+    ASSERT_TRUE(waitUntil([&] { return env.instancesOf("mail").size() == 1; }));
+    const pid_t program = env.instancesOf("mail").first();
+    ASSERT_TRUE(waitUntil([&] { return workspace.processesOf("mail.desktop") == QList{program}; }));
+    // Long enough for a mistaken "ended" to have come out of the event loop.
+    for (int round = 0; round < 3; ++round)
+        workspace.discover();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(terminated.isEmpty()) << "the launcher's end is not the application's";
+
+    kill(program, SIGKILL);
+    ASSERT_TRUE(waitUntil([&] { return !terminated.isEmpty(); }));
+    EXPECT_EQ(terminated.size(), 1);
+}
+
+TEST_F(WorkspaceTest, LaterWorkspaceFollowsWhatAnEarlierOneLaunched) {
+    // A start script that becomes the real program under other arguments:
+    // nothing in /proc ties that program to its entry.
+    const QString script =
+        env.writeScript("wrapper", "exec " ZG_TESTAPP " " + env.testAppArguments("mail").toUtf8() +
+                                       " --by wrapper\n");
+    const QString entry = env.writeEntryWithExec("mail", script);
+    const QString record = env.root() + "/config/ZuGhoulizer/ZuGhoulizer.conf.launched";
+    pid_t program = 0;
+    {
+        Workspace earlier;
+        earlier.setLaunchRecord(record);
+        earlier.watchApplication("mail.desktop", entry);
+        ASSERT_TRUE(earlier.launchApplication("mail.desktop"));
+        ASSERT_TRUE(waitUntil([&] { return env.pidOf("mail") != 0; }));
+        program = env.pidOf("mail");
+    }
+    Workspace unrecorded;
+    unrecorded.watchApplication("mail.desktop", entry);
+    EXPECT_TRUE(unrecorded.processesOf("mail.desktop").isEmpty());
+
+    workspace.setLaunchRecord(record);
+    workspace.watchApplication("mail.desktop", entry);
+    EXPECT_EQ(workspace.processesOf("mail.desktop"), QList<pid_t>{program});
+    kill(program, SIGKILL);
+    ASSERT_TRUE(waitUntil([&] { return !terminated.isEmpty(); }));
+    EXPECT_EQ(terminated.size(), 1);
+
+    EXPECT_TRUE(LaunchRecord(record).load().value("mail.desktop").isEmpty())
+        << "an ended launch leaves the record: its session ID may come back";
 }
 
 TEST_F(WorkspaceTest, LaunchFailsForMissingEntriesAndPrograms) {
