@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/AuStreamBasicDescription.h"
+#include "platform/hal/AuStreamBasicDescription.h"
 
 #include <QString>
 

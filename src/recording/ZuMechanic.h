@@ -1,7 +1,7 @@
 #pragma once
 
-#include "audio/AuStreamBasicDescription.h"
 #include "platform/ZuControl.h"
+#include "platform/hal/AuStreamBasicDescription.h"
 
 #include <QFile>
 #include <QString>

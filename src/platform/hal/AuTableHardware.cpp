@@ -1,6 +1,6 @@
 #include "platform/hal/AuTableHardware.h"
 
-#include "audio/AuStreamBasicDescription.h"
+#include "platform/hal/AuStreamBasicDescription.h"
 
 #include <algorithm>
 #include <chrono>
