@@ -28,7 +28,7 @@ struct ZuDutyLogValues {
     int32_t actionMethod = 0;
     QString reserveName;
     double totalRecordTime = 0.0; // seconds recorded since launch
-    double dataSize = 0.0;        // file bytes the last recording should hold
+    double dataSize = 0.0;        // file bytes the last recording should hold: written + lost
     double lastWrite = 0.0;       // file bytes it got
     QDateTime lastCrashDate;      // invalid unless a recording was rescued
 

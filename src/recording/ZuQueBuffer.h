@@ -51,6 +51,10 @@ public:
     uint32_t remain() const;
     uint32_t getPoint() const;
     uint32_t putPoint() const;
+    // Samples ever written, and ever read or dropped: positions in the
+    // stream of sound that only grow until the owner clears the queue.
+    uint64_t writtenTotal() const { return written.load(std::memory_order_acquire); }
+    uint64_t consumedTotal() const { return consumed.load(std::memory_order_acquire); }
 
     // Advances an index by one sample, wrapping at the end of the storage.
     void incPutFloat32Point(uint32_t* point) const;

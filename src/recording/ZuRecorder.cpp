@@ -273,7 +273,7 @@ double ZuRecorder::needPerSecond() const {
 }
 
 double ZuRecorder::dataSize() const {
-    return secondCountValue * sampleRate() * channelsValue * 2.0;
+    return lastWriteValue + lastLostValue;
 }
 
 double ZuRecorder::maxFileSeconds() const {

@@ -153,7 +153,7 @@ public:
     bool markerMonitor() const { return markerMonitorValue; }
 
     // The data path's figures (the log book prints them).
-    double inputCount() const { return inputCountValue.load(std::memory_order_relaxed); }
+    double inputCount() const;
     double lastInput() const { return lastInputValue; }
     double writeCount() const { return writeCountValue.load(std::memory_order_relaxed); }
     double lastWrite() const { return lastWriteValue; }
@@ -162,6 +162,7 @@ public:
     int64_t writePos() const { return writePosValue; }
     int32_t overRecordBytes() const { return overRecordBytesValue; }
     double needPerSecond() const;
+    // File bytes the last recording should hold: written plus lost.
     double dataSize() const;
     // The longest a file may run: the maximum record time, shortened so that
     // its sound (plus a minute's tick and the write batch) always fits the
@@ -238,7 +239,9 @@ private:
     void prepareSoundQue();
     void startWriteThread();
     void writeSoundFileThread();
-    void finishWriting();
+    void finishWriting(double gapBytes);
+    void noteInputTime(const AuDevice* device, const AuTimeStamp* inputTime,
+                       const AuBufferList* inputData);
     void writeErrorSteps();
     void overRecord();
     void moveToFinalName();
@@ -299,8 +302,23 @@ private:
     std::unique_ptr<ZuAudioFile> writeFileID;
     int64_t writePosValue = 0;
     int32_t preBufferSecValue = 3;
-    std::atomic<double> inputCountValue{0.0};
+    // The recording's input: the queue's samples from this position on, plus
+    // the surplus a split carried over from the previous file (queue bytes).
+    uint64_t recordingFirst = 0;
+    double relayInput = 0.0;
+    // Where the input of the recording being stopped ends in the queue.
+    uint64_t recordingEnd = 0;
     double lastInputValue = 0.0;
+    // File bytes the last recording lacks: the sound the input skipped and
+    // what came in but never reached the file.
+    double lastLostValue = 0.0;
+    // Device frames the input skipped while recording (overruns, a stream
+    // restarted), found from the sample times of consecutive capture cycles.
+    std::atomic<uint64_t> inputGapFrames{0};
+    // The capture callback's own: the sample time the next cycle starts at
+    // (negative when unknown) and the device it comes from.
+    std::atomic<double> nextSampleTime{-1.0};
+    std::atomic<const AuDevice*> sampleTimeDevice{nullptr};
     std::atomic<double> writeCountValue{0.0};
     double lastWriteValue = 0.0;
     std::atomic<int32_t> overflowCountValue{0};

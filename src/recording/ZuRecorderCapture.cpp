@@ -4,6 +4,7 @@
 #include "recording/ZuRecorder.h"
 
 #include "audio/AuAudioBuffer.h"
+#include "audio/AuBufferList.h"
 #include "audio/AuConversionBuffer.h"
 #include "audio/AuDevice.h"
 #include "audio/ZuDevice.h"
@@ -11,9 +12,12 @@
 #include "recording/ZuQueBuffer.h"
 #include "shell/ZuControler.h"
 
-AuStatus ZuRecorder::recordIOForDevice(AuDevice*, const AuTimeStamp* now,
-                                       const AuBufferList* inputData, const AuTimeStamp*,
+#include <cmath>
+
+AuStatus ZuRecorder::recordIOForDevice(AuDevice* device, const AuTimeStamp* now,
+                                       const AuBufferList* inputData, const AuTimeStamp* inputTime,
                                        AuBufferList*, const AuTimeStamp*, void*) {
+    noteInputTime(device, inputTime, inputData);
     ZuDevice* devicer = controler ? controler->devicer() : nullptr;
     if (!devicer || !inputData)
         return 0;
@@ -29,6 +33,27 @@ AuStatus ZuRecorder::recordIOForDevice(AuDevice*, const AuTimeStamp* now,
     const AuChannelBuffer& first = converted->mBuffers[0];
     captureSamples(static_cast<const float*>(first.mData), first.mDataByteSize);
     return 0;
+}
+
+// A cycle's input time follows the previous cycle's by exactly its frames
+// unless the backend lost sound in between; one that goes back, or comes from
+// another device, belongs to a stream opened anew.
+void ZuRecorder::noteInputTime(const AuDevice* device, const AuTimeStamp* inputTime,
+                               const AuBufferList* inputData) {
+    const uint32_t frames = inputData ? AuBufferListFrameCount(inputData) : 0;
+    if (!inputTime || !(inputTime->mFlags & kAuTimeStampSampleTimeValid) || frames == 0) {
+        nextSampleTime.store(-1.0, std::memory_order_relaxed);
+        return;
+    }
+    const double time = inputTime->mSampleTime;
+    const double expected = nextSampleTime.load(std::memory_order_relaxed);
+    const bool sameStream =
+        expected >= 0.0 && sampleTimeDevice.load(std::memory_order_relaxed) == device;
+    if (sameStream && time - expected >= 0.5 && conditionValue.load(std::memory_order_relaxed) == 1)
+        inputGapFrames.fetch_add(uint64_t(std::llround(time - expected)),
+                                 std::memory_order_relaxed);
+    sampleTimeDevice.store(device, std::memory_order_relaxed);
+    nextSampleTime.store(time + frames, std::memory_order_relaxed);
 }
 
 AuStatus ZuRecorder::monitorIOForDevice(AuDevice*, const AuTimeStamp*, const AuBufferList*,
@@ -50,9 +75,12 @@ void ZuRecorder::captureSamples(const float* samples, uint32_t byteSize) {
     if (byteSize > room && conditionValue.load(std::memory_order_relaxed) == 1)
         overflowCountValue.fetch_add(int32_t(byteSize - room), std::memory_order_relaxed);
     que->writeFloat32Data(samples, byteSize / 4);
-    // Counted once queued: a start that empties the queue in between never
-    // counts a cycle it has thrown away.
-    inputCountValue.fetch_add(double(byteSize), std::memory_order_relaxed);
+}
+
+double ZuRecorder::inputCount() const {
+    ZuQueBuffer* que = soundQueue.get();
+    const uint64_t end = que ? que->writtenTotal() : 0;
+    return double(end > recordingFirst ? end - recordingFirst : 0) * 4.0 + relayInput;
 }
 
 uint32_t ZuRecorder::preBufferSize() const {

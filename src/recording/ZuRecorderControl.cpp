@@ -12,6 +12,7 @@
 #include "platform/ZuTimer.h"
 #include "recording/ZuAudioFile.h"
 #include "recording/ZuMechanic.h"
+#include "recording/ZuQueBuffer.h"
 #include "shell/ZuAuthorization.h"
 #include "shell/ZuControler.h"
 
@@ -378,6 +379,10 @@ void ZuRecorder::_startRecording() {
         const QDateTime stop = recordStopDateValue;
         recordStartDateValue = stop.addMSecs(-stop.time().msec());
         firstRecord = false;
+        // The new file takes the queue on from where the old one stopped
+        // reading, so no sample is lost or counted twice between them.
+        if (soundQueue)
+            recordingFirst = soundQueue->consumedTotal();
     }
     // A temporary file a failed rename left behind is saved under its own
     // name before this start replaces it.
@@ -432,8 +437,15 @@ void ZuRecorder::_stopRecording() {
     endWriteThread();
     const double device = deviceRate.load();
     const double rate = sampleRate();
-    const double counted = inputCountValue.exchange(0.0);
+    ZuQueBuffer* que = soundQueue.get();
+    const double counted = inputCount();
+    recordingEnd = que ? que->writtenTotal() : 0;
+    recordingFirst = recordingEnd;
+    relayInput = 0.0;
     lastInputValue = device > 0.0 ? counted * channelsValue * rate / (device * 4.0) : 0.0;
+    const uint64_t gap = inputGapFrames.exchange(0);
+    const double gapBytes =
+        device > 0.0 ? std::floor(double(gap) * rate / device) * channelsValue * 2.0 : 0.0;
 
     recordStopDateValue = ZuClock::now();
     if (!dispTotalTimeValue)
@@ -445,7 +457,7 @@ void ZuRecorder::_stopRecording() {
     overRecordBytesValue = 0;
     if (restarted)
         overRecord();
-    finishWriting();
+    finishWriting(gapBytes);
     // A write that failed in the last batch, or just before this stop, has
     // not been answered by the display tick; it is answered after the stop.
     const bool writeFailed = writeThreadError.exchange(false);

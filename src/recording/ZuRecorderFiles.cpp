@@ -235,8 +235,7 @@ void ZuRecorder::addOverRecordData() {
             ZuAudioFile::Status::NoError) {
         const double rate = sampleRate();
         if (rate > 0.0)
-            inputCountValue.store(inputCountValue.load() +
-                                  bytes.size() * deviceRate.load() * 4.0 / (channelsValue * rate));
+            relayInput += bytes.size() * deviceRate.load() * 4.0 / (channelsValue * rate);
         writeCountValue.store(writeCountValue.load() + bytes.size());
         writePosValue += bytes.size();
         writeFileID->synchronize();

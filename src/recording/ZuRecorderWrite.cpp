@@ -9,6 +9,7 @@
 #include "recording/ZuAudioFile.h"
 #include "recording/ZuQueBuffer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -130,55 +131,64 @@ void ZuRecorder::writeErrorSteps() {
 }
 
 void ZuRecorder::prepareSoundQue() {
+    relayInput = 0.0;
     ZuQueBuffer* que = soundQueue.get();
     if (!que) {
-        inputCountValue.store(0.0);
+        recordingFirst = 0;
         return;
     }
     if (recordModeValue == 1) {
         const double rate = deviceRate.load(std::memory_order_relaxed);
         const auto samples = static_cast<uint32_t>(preBufferSecValue * rate * 2.0);
-        // Cycles the capture callback adds meanwhile count on top of what is
-        // held: an over-count only asks the last read for more than is there.
-        const double before = inputCountValue.load();
         const uint32_t held = que->clearDataWithLeftLengthFloat32(samples);
-        inputCountValue.fetch_add(double(held) - before);
         // The start moves back by the prior time the queue really holds.
         const double seconds = rate > 0.0 ? held / (rate * 8.0) : 0.0;
         recordStartDateValue = recordStartDateValue.addMSecs(-qint64(std::llround(seconds * 1000)));
     } else {
         // The reader's way of emptying: the capture callback may be writing.
-        // Counted from zero first, so a cycle in between is never lost.
-        inputCountValue.store(0.0);
         que->clearDataWithLeftLengthFloat32(0);
     }
+    // The recording's input is everything from the oldest sample kept on,
+    // including cycles that came during the cut. A queue this short never
+    // drops samples on its own, so the position holds until the first read.
+    recordingFirst = que->consumedTotal();
 }
 
-void ZuRecorder::finishWriting() {
+void ZuRecorder::finishWriting(double gapBytes) {
     napWake.notify_all();
     if (writer.joinable())
         writer.join();
     fileWriteingFlag.store(false, std::memory_order_release);
     const double rate = sampleRate();
-    const double device = deviceRate.load(std::memory_order_relaxed);
-    if (writeFileID && rate > 0.0 && device > 0.0) {
+    const double frameBytes = channelsValue * 2.0;
+    ZuQueBuffer* que = soundQueue.get();
+    if (writeFileID && rate > 0.0) {
         const double due = lastInputValue - writeCountValue.load();
-        const double q = due * device * 4.0 / (channelsValue * rate);
-        if (q < 0.0)
+        if (due < 0.0)
             ZuLogEvent::report(QStringLiteral("ZuRecorder: over input %1bytes(=%2seconds)")
                                    .arg(qint64(-due))
-                                   .arg(-due / (2.0 * rate * channelsValue), 0, 'f', 6));
-        else if (q > 0.0)
-            writeSoundFile(static_cast<uint32_t>(q));
+                                   .arg(-due / (rate * frameBytes), 0, 'f', 6));
+        // Only the recording's own samples: what came after its end belongs
+        // to the next one, and what overflowed is gone.
+        const uint64_t read = que ? que->consumedTotal() : recordingEnd;
+        if (recordingEnd > read)
+            writeSoundFile(static_cast<uint32_t>(
+                std::min<uint64_t>((recordingEnd - read) * 4, preBufferSize())));
     }
     const int32_t overflow = overflowCountValue.load();
     if (overflow != 0)
         ZuLogEvent::error(
             QStringLiteral("ZuRecorder: sound que buffer overflow %1 bytes.").arg(overflow));
-    if (rate > 0.0 && channelsValue > 0) {
-        const double expected = rate * secondCountValue * channelsValue * 2.0;
-        const double inputLoss = (expected - lastInputValue) / rate / channelsValue * 0.5;
-        const double writeLoss = (expected - writeCountValue.load()) / rate / channelsValue * 0.5;
+    // What the file lacks: the sound the input skipped, and what came in but
+    // never reached it (an overflow, a failed write). Less than one file
+    // frame left over is the decimation's remainder, not a loss.
+    const double unwritten =
+        std::max(0.0, std::floor((lastInputValue - writeCountValue.load()) / frameBytes)) *
+        frameBytes;
+    lastLostValue = gapBytes + unwritten;
+    if (rate > 0.0) {
+        const double inputLoss = gapBytes / (rate * frameBytes);
+        const double writeLoss = unwritten / (rate * frameBytes);
         if (inputLoss >= 1.0 || writeLoss >= 1.0)
             ZuLogEvent::report(
                 QStringLiteral("ZuRecorder: data lost input=%1seconds, write=%2seconds")
