@@ -16,6 +16,12 @@ NightwardenProcess::NightwardenProcess(const QString& home) {
     process.setProcessChannelMode(QProcess::MergedChannels);
 }
 
+void NightwardenProcess::setEnvironmentValue(const QString& name, const QString& value) {
+    QProcessEnvironment env = process.processEnvironment();
+    env.insert(name, value);
+    process.setProcessEnvironment(env);
+}
+
 void NightwardenProcess::limitFileSize(qint64 bytes) {
     process.setChildProcessModifier([bytes] {
         const rlimit limit{rlim_t(bytes), rlim_t(bytes)};

@@ -10,6 +10,8 @@ class NightwardenProcess {
 public:
     explicit NightwardenProcess(const QString& home);
 
+    // An environment variable of the program's own, set before it starts.
+    void setEnvironmentValue(const QString& name, const QString& value);
     void start(const QStringList& arguments);
     // The program may write no file beyond this size (as "ulimit -f" does):
     // writes past it fail instead of ending the program.
@@ -17,6 +19,8 @@ public:
     // Waits until the program has written a line containing text to standard error.
     bool waitForOutput(const QString& text, int timeoutMs = 10000);
     bool waitForFinished(int timeoutMs = 20000);
+    // Asks the program to end, as SIGTERM does.
+    void terminate() { process.terminate(); }
     int exitCode() const { return process.exitCode(); }
     QProcess::ExitStatus exitStatus() const { return process.exitStatus(); }
     QString output();
