@@ -52,7 +52,27 @@ void ZuLevelMeter::initLEDDisplay() {
     for (int i = 0; i < ledCount; ++i)
         showLed(i, false);
     renewLEDDisplay();
-    timer.start(tickSeconds, true, [this] { execLevelMeter(); });
+    renewTicking();
+}
+
+void ZuLevelMeter::setDisplayed(bool value) {
+    displayed = value;
+    renewTicking();
+}
+
+void ZuLevelMeter::renewTicking() {
+    ZuRecorder* recorder = controler ? controler->recorder() : nullptr;
+    const bool needed = displayed || (recorder && recorder->needsLevelTick());
+    if (!needed) {
+        timer.invalidate();
+        return;
+    }
+    if (timer.isValid())
+        return;
+    // The level of an idle meter is stale: a decision taken before the first
+    // tick sees the input as it is now.
+    currentLevel = snapshotLevel();
+    timer.start(tickSeconds, false, [this] { execLevelMeter(); });
 }
 
 void ZuLevelMeter::renewLEDDisplay() {
@@ -93,7 +113,7 @@ void ZuLevelMeter::execLevelMeter() {
     levelAnalyzer();
 }
 
-void ZuLevelMeter::levelAnalyzer() {
+int32_t ZuLevelMeter::snapshotLevel() const {
     float m = 0.0f;
     const uint32_t n = frames.load(std::memory_order_acquire);
     for (uint32_t i = 0; i < n / 8; ++i) {
@@ -102,7 +122,11 @@ void ZuLevelMeter::levelAnalyzer() {
         if (std::isfinite(x) && x > m)
             m = x;
     }
-    currentLevel = static_cast<int32_t>(10.0 * std::log10(100.0 * m + 1.0));
+    return static_cast<int32_t>(10.0 * std::log10(100.0 * m + 1.0));
+}
+
+void ZuLevelMeter::levelAnalyzer() {
+    currentLevel = snapshotLevel();
     if (controler && controler->recorder())
         controler->recorder()->controlAutoDelay();
     dispLevel(currentLevel);

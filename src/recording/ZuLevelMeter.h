@@ -12,7 +12,9 @@ class ZuControler;
 
 // The LED level meter of the recorder tab, and the recorder's clock for level
 // decisions: every 0.05 second it turns the latest input snapshot into a level
-// on a 0 to 20 scale and hands over to the recorder's level tick.
+// on a 0 to 20 scale and hands over to the recorder's level tick. The tick
+// runs only while a window shows the meter or the level-triggered mode needs
+// it; the sampling callback keeps the snapshot current either way.
 class ZuLevelMeter : public ZuLevelDeviceClient {
 public:
     static constexpr int ledCount = 20;
@@ -29,8 +31,13 @@ public:
     void awakeFromNib();
     void saveUserDefaults();
 
-    // Clears the column and restarts the 0.05-second tick.
+    // Clears the column and restarts the 0.05-second tick when it is needed.
     void initLEDDisplay();
+    // Whether a window shows the meter.
+    void setDisplayed(bool value);
+    // Starts or stops the tick as the window and the recorder need it.
+    void renewTicking();
+    bool isTicking() const { return timer.isValid(); }
     // Redraws every LED without changing the state.
     void renewLEDDisplay();
 
@@ -61,6 +68,7 @@ public:
 
 private:
     void showLed(int index, bool on);
+    int32_t snapshotLevel() const;
 
     ZuControler* controler = nullptr;
     ZuTimer timer;
@@ -74,4 +82,5 @@ private:
     int32_t maxCount = 0;
     int32_t currentLevel = 0;
     double holdTime = 1.0;
+    bool displayed = false;
 };

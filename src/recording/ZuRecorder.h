@@ -4,6 +4,7 @@
 #include "platform/ZuControl.h"
 
 #include <QDateTime>
+#include <QObject>
 #include <QString>
 #include <atomic>
 #include <condition_variable>
@@ -88,6 +89,12 @@ public:
     void protectHowling();
     void countRecordTime();
     void showWriteIndicator(bool writing);
+    // Whether a window shows the recorder's controls. Without one the display
+    // tick gives way to a tick at each minute's second 0 for the minute work.
+    void setDisplayed(bool value);
+    bool displayed() const { return displayedValue; }
+    // The level meter's tick is the clock of the level-triggered mode.
+    bool needsLevelTick() const { return recordStateValue && !modeTimer && recordModeValue == 1; }
     void onTheMinuteTime();
     static QString timeText(double seconds);
 
@@ -246,6 +253,9 @@ private:
     void overRecord();
     void moveToFinalName();
     void scheduleDisplayTick();
+    void countMinute();
+    void checkTheMinute(const QDateTime& now);
+    void answerWriteError();
     bool writeInformation(const QString& path, const QDateTime& startDate,
                           const QDateTime& stopDate, const QString& option, double rate,
                           int32_t channels);
@@ -271,6 +281,7 @@ private:
     int32_t delayTimeValue = 5;
     QDateTime delayCount;
     std::unique_ptr<ZuTimer> dispTimer;
+    bool displayedValue = false;
     std::unique_ptr<ZuTimer> writeErrorTimer;
     // A source change came while recording; the queue is sized at the stop.
     bool queNeedsSizing = false;
@@ -331,5 +342,7 @@ private:
     std::thread writer;
     std::mutex napLock;
     std::condition_variable napWake;
-    std::atomic<bool> errorHandOffPending{false};
+    // Lives on the main thread; the write thread's failure is handed to it,
+    // and calls still queued when the recorder goes are dropped with it.
+    QObject mainThreadContext;
 };

@@ -11,6 +11,7 @@
 #include "platform/ZuSettings.h"
 #include "platform/ZuTimer.h"
 #include "recording/ZuAudioFile.h"
+#include "recording/ZuLevelMeter.h"
 #include "recording/ZuMechanic.h"
 #include "recording/ZuQueBuffer.h"
 #include "shell/ZuAuthorization.h"
@@ -152,6 +153,8 @@ void ZuRecorder::recordOFF() {
 }
 
 void ZuRecorder::setControlState() {
+    if (ZuLevelMeter* meter = controler ? controler->meter() : nullptr)
+        meter->renewTicking();
     resetCondition();
     levelSlider.setEnabled(recordModeValue == 2 || sliderAlwaysValue);
     ZuDevice* devicer = controler ? controler->devicer() : nullptr;
@@ -301,21 +304,25 @@ QString ZuRecorder::timeText(double seconds) {
         .arg(total % 60, 2, 10, QLatin1Char('0'));
 }
 
+void ZuRecorder::setDisplayed(bool value) {
+    displayedValue = value;
+    if (dispTimer && dispTimer->isValid())
+        scheduleDisplayTick();
+}
+
 void ZuRecorder::scheduleDisplayTick() {
     if (!dispTimer)
         dispTimer = std::make_unique<ZuTimer>();
-    dispTimer->start(0.2, false, [this] { countRecordTime(); });
-}
-
-void ZuRecorder::countRecordTime() {
-    // A failed write ended the write thread; its stop and alert run here, on
-    // the main thread.
-    if (writeThreadError.load() && !fileWriteing() && conditionValue.load() == 1) {
-        writeThreadError.store(false);
-        writeErrorSteps();
+    if (displayedValue) {
+        dispTimer->start(0.2, false, [this] { countRecordTime(); });
         return;
     }
-    const QDateTime now = ZuClock::now();
+    const QTime now = ZuClock::now().time();
+    const int toMinute = 60000 - (now.second() * 1000 + now.msec());
+    dispTimer->start(toMinute / 1000.0, false, [this] { countMinute(); });
+}
+
+void ZuRecorder::checkTheMinute(const QDateTime& now) {
     const int second = now.time().second();
     if (second == 0 && !onTheMinute) {
         onTheMinute = true;
@@ -323,6 +330,27 @@ void ZuRecorder::countRecordTime() {
     } else if (second != 0) {
         onTheMinute = false;
     }
+}
+
+void ZuRecorder::countMinute() {
+    // Every tick of this kind falls in a minute of its own.
+    onTheMinute = false;
+    checkTheMinute(ZuClock::now());
+    if (conditionValue.load() == 1)
+        scheduleDisplayTick();
+}
+
+// The write thread ended on a failure; its stop and alert run on the main
+// thread, unless a stop has answered it meanwhile.
+void ZuRecorder::answerWriteError() {
+    if (conditionValue.load() != 1 || fileWriteing() || !writeThreadError.exchange(false))
+        return;
+    writeErrorSteps();
+}
+
+void ZuRecorder::countRecordTime() {
+    const QDateTime now = ZuClock::now();
+    checkTheMinute(now);
     if (conditionValue.load() != 1)
         return;
     if (++blinkCounter > 9) {

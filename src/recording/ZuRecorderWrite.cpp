@@ -15,6 +15,10 @@
 #include <cstring>
 #include <new>
 
+namespace {
+constexpr std::chrono::seconds batchInterval{5};
+} // namespace
+
 uint32_t ZuRecorder::convertToFileSamples(float* samples, uint32_t frames, uint32_t ratio,
                                           int32_t channels) {
     if (ratio == 0 || channels <= 0)
@@ -110,17 +114,16 @@ void ZuRecorder::writeSoundFileThread() {
             writtenBatches.fetch_add(1, std::memory_order_relaxed);
         if (writeThreadError.load())
             break;
+        // One wait per batch; a stop ends it at once.
         std::unique_lock lock(napLock);
-        bool stopped = false;
-        for (int nap = 0; nap < 5 && !stopped; ++nap)
-            stopped = napWake.wait_for(lock, std::chrono::seconds(1), [this] {
-                return !writeThreadFlag.load(std::memory_order_acquire);
-            });
-        if (stopped)
+        if (napWake.wait_for(lock, batchInterval,
+                             [this] { return !writeThreadFlag.load(std::memory_order_acquire); }))
             break;
     }
-    // The error steps run on the main thread (the display tick finds them).
     fileWriteingFlag.store(false, std::memory_order_release);
+    if (writeThreadError.load())
+        QMetaObject::invokeMethod(
+            &mainThreadContext, [this] { answerWriteError(); }, Qt::QueuedConnection);
 }
 
 void ZuRecorder::writeErrorSteps() {

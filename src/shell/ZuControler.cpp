@@ -87,6 +87,12 @@ ZuControler::~ZuControler() {
     recorderComponent->endWriteThread();
 }
 
+void ZuControler::setWindow(ZuWindowPort* window) {
+    mainWindow = window;
+    recorderComponent->setDisplayed(window != nullptr);
+    meterComponent->setDisplayed(window != nullptr);
+}
+
 void ZuControler::awakeFromNib() {
     authorizationRequired = store().boolForKey("AuthorizationRequired");
     windowOpacity = store().floatForKey("WindowOpacity");

@@ -34,7 +34,8 @@ public:
     ZuControler& operator=(const ZuControler&) = delete;
 
     // The window and the application this controller drives; set before launch.
-    void setWindow(ZuWindowPort* window) { mainWindow = window; }
+    // Without a window nothing ticks only to refresh controls.
+    void setWindow(ZuWindowPort* window);
     void setApplication(ZuApplicationPort* application) { app = application; }
 
     // Loads the controller's and every component's settings.

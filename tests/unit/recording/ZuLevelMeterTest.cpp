@@ -15,6 +15,7 @@ namespace {
 struct LevelMeterTest : testing::Test {
     void SetUp() override {
         ZuClock::useManual(QDateTime(QDate(2026, 12, 8), QTime(2, 0)));
+        meter.setDisplayed(true);
         meter.awakeFromNib();
     }
 
@@ -169,4 +170,18 @@ TEST_F(LevelMeterTest, InitClearsTheDisplay) {
     EXPECT_EQ(meter.level(), 0);
     EXPECT_EQ(meter.leds[0].imageName(), "LevelGreenOff.tif");
     EXPECT_EQ(meter.leds[19].imageName(), "LevelRedOff.tif");
+}
+
+TEST_F(LevelMeterTest, WithoutAWindowTheTickRestsAndALevelReadAtItsReturnIsCurrent) {
+    meter.setDisplayed(false);
+    EXPECT_FALSE(meter.isTicking());
+    feed(0.1f);
+    ticks(20);
+    EXPECT_EQ(meter.level(), 0);
+    EXPECT_EQ(meter.litLeds(), 0);
+    meter.setDisplayed(true);
+    EXPECT_TRUE(meter.isTicking());
+    EXPECT_EQ(meter.level(), 10);
+    ticks(1);
+    EXPECT_EQ(meter.litLeds(), 1);
 }

@@ -2,14 +2,34 @@
 // switches, on a stepped device and the manual clock.
 #include "ZuRecorderTestSupport.h"
 #include "platform/ZuLocalized.h"
+#include "platform/ZuManualTimers.h"
+#include "recording/ZuAudioFile.h"
+#include "recording/ZuLevelMeter.h"
 #include "support/NwConsoleCapture.h"
+#include "support/NwFileSizeLimit.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QThread>
 
 namespace {
 
 class RecorderConditionTest : public RecorderFixture {
 protected:
+    // Moves the manual clock on as ZuClock::advance does, answering how many
+    // timers fired on the way.
+    static int wakeupsOver(double seconds) {
+        static int fired;
+        fired = 0;
+        const int64_t from = ZuClock::nowMSecs();
+        const int64_t to = from + std::llround(seconds * 1000.0);
+        ZuManualTimers::runUntil(from, to, [](int64_t now) {
+            ++fired;
+            ZuClock::useManual(QDateTime::fromMSecsSinceEpoch(now));
+        });
+        ZuClock::useManual(QDateTime::fromMSecsSinceEpoch(to));
+        return fired;
+    }
     ZuRecorder& armed(int32_t mode, int32_t autoLevel = 10) {
         ZuSettings::standard().setInteger(mode, "RecordMode");
         ZuSettings::standard().setInteger(autoLevel, "AutoStartLevel");
@@ -150,6 +170,7 @@ TEST_F(RecorderConditionTest, DisplaysShowModeChannelsRateAndButtonImages) {
 }
 
 TEST_F(RecorderConditionTest, TheRecordingTextBlinksEightTicksOnAndTwoOff) {
+    window = &modelWindow;
     ZuRecorder& r = armed(0);
     QString shown;
     int hidden = 0;
@@ -166,6 +187,7 @@ TEST_F(RecorderConditionTest, TheRecordingTextBlinksEightTicksOnAndTwoOff) {
 }
 
 TEST_F(RecorderConditionTest, EachWriteBatchLightsTheWriteIndicatorForOneTick) {
+    window = &modelWindow;
     ZuRecorder& r = armed(1, 10);
     run(2.0);
     level = 20;
@@ -254,4 +276,70 @@ TEST_F(RecorderConditionTest, ASplitWhoseNewFileCannotBeCreatedStopsOnceAndKeeps
     EXPECT_EQ(r.condition(), 0);
     EXPECT_EQ(r.recordButton.state(), 0);
     EXPECT_EQ(QDir(moved).entryList({"_Nightwarden_*.aif"}, QDir::Files).size(), 1);
+}
+
+TEST_F(RecorderConditionTest, WithoutAWindowOnlyTheLevelTriggeredModeTicksOftenerThanOnceASecond) {
+    ZuSettings::standard().setFloat(120.0f, "MaxRecordTime");
+    ZuSettings::standard().setInteger(10, "AutoStartLevel");
+    ZuRecorder& r = launch();
+    ZuLevelMeter& meter = *controler->meter();
+    EXPECT_LE(wakeupsOver(30.0), 30);
+    EXPECT_FALSE(meter.isTicking());
+
+    // Recording in the always mode: the minute work still splits at the
+    // longest length, at second 0.
+    switchRecording(1);
+    ASSERT_EQ(r.condition(), 1);
+    EXPECT_LE(wakeupsOver(150.0), 153);
+    EXPECT_EQ(r.recordTimeText.text(), "0:00'00\"");
+    EXPECT_TRUE(QFile::exists(folder() + "/_Nightwarden_20070315_143052~143252.aif"))
+        << recordings().join(' ').toStdString();
+    EXPECT_EQ(r.actionMethod(), 1);
+
+    r.setRecordMode(2);
+    EXPECT_EQ(r.condition(), 2);
+    EXPECT_LE(wakeupsOver(30.0), 30);
+
+    // The level-triggered mode decides at the meter's pace.
+    level = 15;
+    r.setRecordMode(1);
+    EXPECT_TRUE(meter.isTicking());
+    EXPECT_EQ(r.condition(), 1);
+    level = 0;
+    EXPECT_GE(wakeupsOver(10.0), 200);
+    EXPECT_EQ(r.condition(), 2);
+    switchRecording(0);
+    EXPECT_FALSE(meter.isTicking());
+    EXPECT_EQ(recordings().size(), 3) << recordings().join(' ').toStdString();
+
+    // A window brings the display ticks back.
+    controler->setWindow(&modelWindow);
+    EXPECT_TRUE(meter.isTicking());
+    EXPECT_GE(wakeupsOver(1.0), 20);
+}
+
+TEST_F(RecorderConditionTest, AWriteThatFailsWithoutAWindowIsAnsweredOnTheMainThread) {
+    ZuRecorder& r = armed(1, 10);
+    run(4.0);
+    {
+        // The prior time is the first batch, and the disk is full.
+        NwFileSizeLimit limit(ZuAudioFile::headerLength);
+        level = 15;
+        r.controlAutoDelay();
+        ASSERT_EQ(r.condition(), 1);
+        QDeadlineTimer deadline(10000);
+        while (r.fileWriteing() && !deadline.hasExpired())
+            QThread::yieldCurrentThread();
+        ASSERT_FALSE(r.fileWriteing());
+    }
+    EXPECT_TRUE(answerer->modalAlerts.isEmpty());
+    QDeadlineTimer deadline(10000);
+    while (answerer->modalAlerts.isEmpty() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    ASSERT_EQ(answerer->modalAlerts.size(), 1);
+    EXPECT_EQ(answerer->modalAlerts[0].messageKey, "FileWriteError");
+    EXPECT_EQ(r.condition(), 0);
+    EXPECT_EQ(r.actionMethod(), 4);
+    EXPECT_FALSE(ZuSettings::standard().boolForKey("RecordSwitch"));
+    EXPECT_EQ(recordings().size(), 1);
 }

@@ -12,6 +12,7 @@
 #include "recording/ZuMechanic.h"
 #include "recording/ZuRecorder.h"
 #include "shell/ZuControler.h"
+#include "shell/ZuModelWindow.h"
 #include "support/NwSound.h"
 #include "support/NwTestSupport.h"
 
@@ -83,8 +84,10 @@ protected:
         return path;
     }
 
+    // Launches without a window unless a test sets one first.
     ZuRecorder& launch() {
         controler = std::make_unique<ZuControler>();
+        controler->setWindow(window);
         controler->awakeFromNib();
         controler->applicationDidFinishLaunching();
         recorder().setInputLevelSource([this] { return level; });
@@ -128,5 +131,7 @@ protected:
     AuVirtualHardware* hardware = nullptr;
     std::unique_ptr<AuHardware> previous;
     std::unique_ptr<ZuControler> controler;
+    ZuModelWindow modelWindow;
+    ZuWindowPort* window = nullptr;
     int32_t level = 0;
 };
