@@ -296,16 +296,17 @@ TEST_F(HeadlessRecordingTest, SleepEndsTheFileAndWakeBeginsANewOne) {
 
 TEST_F(HeadlessRecordingTest, AFileSizeLimitEndsTheRecordingCleanlyWithTheAlert) {
     NightwardenProcess run(nwTestDir());
-    // 200 kB: the first batch or the next one exceeds it.
+    // 200 kB: a five-second batch of quarter-rate mono (110 kB) fits, the
+    // second one does not, however early or late the first batch comes.
     run.limitFileSize(200 * 1024);
     run.start(base("tone:440:0.5") << "--set"
                                    << "RecordSwitch=true"
                                    << "--set"
-                                   << "SamplingRateNumber=2"
+                                   << "SamplingRateNumber=0"
                                    << "--set"
-                                   << "ChannelsNumber=2"
+                                   << "ChannelsNumber=1"
                                    << "--quit-after"
-                                   << "7");
+                                   << "12");
     ASSERT_TRUE(run.waitForFinished());
     EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(run.exitCode(), 0) << run.output().toStdString();
