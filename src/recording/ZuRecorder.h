@@ -326,6 +326,9 @@ private:
     // Device frames the input skipped while recording (overruns, a stream
     // restarted), found from the sample times of consecutive capture cycles.
     std::atomic<uint64_t> inputGapFrames{0};
+    // The gap at the moment of a sleep: the sleep's own silence is no loss
+    // of the file that ends there.
+    uint64_t gapAtSleep = 0;
     // The capture callback's own: the sample time the next cycle starts at
     // (negative when unknown) and the device it comes from.
     std::atomic<double> nextSampleTime{-1.0};

@@ -19,6 +19,7 @@
 
 #include <QFileInfo>
 #include <QTime>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -471,7 +472,9 @@ void ZuRecorder::_stopRecording() {
     recordingFirst = recordingEnd;
     relayInput = 0.0;
     lastInputValue = device > 0.0 ? counted * channelsValue * rate / (device * 4.0) : 0.0;
-    const uint64_t gap = inputGapFrames.exchange(0);
+    uint64_t gap = inputGapFrames.exchange(0);
+    if (sleepinDate.isValid())
+        gap = std::min(gap, gapAtSleep);
     const double gapBytes =
         device > 0.0 ? std::floor(double(gap) * rate / device) * channelsValue * 2.0 : 0.0;
 
@@ -510,8 +513,10 @@ void ZuRecorder::_stopRecording() {
 }
 
 void ZuRecorder::willSleepHandle() {
-    if (conditionValue.load() == 1)
+    if (conditionValue.load() == 1) {
         sleepinDate = ZuClock::now();
+        gapAtSleep = inputGapFrames.load();
+    }
     ZuLogEvent::post(QStringLiteral("SleepIn"), QStringLiteral("ZuRecorder: Sleep in."));
 }
 

@@ -3,6 +3,7 @@
 #include "ZuRecorderTestSupport.h"
 #include "audio/AuBufferList.h"
 #include "logbook/ZuDutyLog.h"
+#include "platform/ZuNotificationCenter.h"
 #include "recording/ZuAudioFile.h"
 #include "support/NwConsoleCapture.h"
 
@@ -169,4 +170,27 @@ TEST_F(RecorderLossTest, AQueueOverflowIsLostAsUnwrittenSound) {
         << stopBlock(1).toStdString();
     EXPECT_EQ(lossLines(console),
               QStringList("ZuRecorder: data lost input=0.000000seconds, write=1.000000seconds"));
+}
+
+TEST_F(RecorderLossTest, TheTimeAsleepIsNoLossOfEitherFile) {
+    ZuSettings::standard().setInteger(2, "SamplingRateNumber");
+    ZuRecorder& r = launch();
+    NwConsoleCapture console;
+    switchRecording(1);
+    feed(2.0);
+    ZuNotificationCenter::defaultCenter().post(ZuRecorder::willSleepNotification);
+    // The stream comes back after an hour, its input time an hour on.
+    sampleTime += 3600 * deviceRate;
+    ZuClock::advance(3600.0);
+    feed(0.5);
+    ZuNotificationCenter::defaultCenter().post(ZuRecorder::didWakeNotification);
+    ASSERT_EQ(r.condition(), 1);
+    EXPECT_EQ(r.dataSize(), r.lastWrite());
+    feed(1.0);
+    switchRecording(0);
+    EXPECT_EQ(r.dataSize(), r.lastWrite());
+    for (int serial : {1, 2})
+        EXPECT_TRUE(stopBlock(serial).contains("\tlost data\t= 0bytes(0.000000seconds, 0.000000%)"))
+            << stopBlock(serial).toStdString();
+    EXPECT_TRUE(lossLines(console).isEmpty()) << lossLines(console).join('\n').toStdString();
 }
