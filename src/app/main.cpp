@@ -26,6 +26,7 @@
 #include <QLockFile>
 #include <QTextStream>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <memory>
 
@@ -124,7 +125,11 @@ int main(int argc, char** argv) {
                        clockOption, quitAfterOption, listDevicesOption});
     parser.process(*app);
 
+    // The backend is checked now and made only once every other option has
+    // been found good: a mistake ends the program before it talks to any
+    // sound server or driver.
     const QString backend = parser.value(audioOption);
+    std::function<std::unique_ptr<AuHardware>()> makeBackend;
     if (backend == "virtual") {
         QString error;
         const auto input = AuVirtualInput::parse(
@@ -133,23 +138,30 @@ int main(int argc, char** argv) {
         if (!input || (input->kind == AuVirtualInput::Kind::File &&
                        !AuVirtualSignal::fileSampleRate(input->path, &error)))
             return fail(QStringLiteral("--virtual-input: %1").arg(error));
-        AuHardware::install(
-            std::make_unique<AuVirtualHardware>(AuVirtualHardware::defaultDevices(*input)));
+        makeBackend = [input = *input] {
+            return std::make_unique<AuVirtualHardware>(AuVirtualHardware::defaultDevices(input));
+        };
     } else if (parser.isSet(virtualInputOption)) {
         return fail("--virtual-input needs --audio virtual.");
     } else if (backend.isEmpty()) {
-        AuHardware::install(AuHardware::createDefault());
-    } else if (auto chosen = AuHardware::create(backend)) {
-        const auto* pulse = dynamic_cast<const AuPulseHardware*>(chosen.get());
-        if (pulse && !pulse->isConnected())
-            ZuConsole::line(QStringLiteral("pulse: no sound server answers yet; its devices come "
-                                           "when one does."));
-        AuHardware::install(std::move(chosen));
+        makeBackend = [] {
+            return AuHardware::createDefault();
+        };
+    } else if (backend == "pulse" || backend == "portaudio") {
+        makeBackend = [backend] {
+            auto chosen = AuHardware::create(backend);
+            const auto* pulse = dynamic_cast<const AuPulseHardware*>(chosen.get());
+            if (pulse && !pulse->isConnected())
+                ZuConsole::line(QStringLiteral("pulse: no sound server answers yet; its devices "
+                                               "come when one does."));
+            return chosen;
+        };
     } else {
         return fail(QStringLiteral("unknown audio backend \"%1\" (pulse, portaudio or virtual).")
                         .arg(backend));
     }
     if (parser.isSet(listDevicesOption)) {
+        AuHardware::install(makeBackend());
         QTextStream out(stdout);
         auWriteDeviceListing(out);
         writeSourceListing(out);
@@ -212,6 +224,7 @@ int main(int argc, char** argv) {
             return fail(message + ".");
     }
     store.synchronize();
+    AuHardware::install(makeBackend());
 
     ZuControler controler;
     ZuApplicationRunner runner(&controler);
