@@ -345,7 +345,17 @@ private:
     std::thread writer;
     std::mutex napLock;
     std::condition_variable napWake;
-    // Lives on the main thread; the write thread's failure is handed to it,
-    // and calls still queued when the recorder goes are dropped with it.
-    QObject mainThreadContext;
+    // Brings the write thread's failure to the main thread as a posted
+    // event; one still queued when the recorder goes is dropped with it.
+    class WriteErrorHandOff : public QObject {
+    public:
+        explicit WriteErrorHandOff(ZuRecorder* owner) : owner(owner) {}
+
+    protected:
+        void customEvent(QEvent*) override { owner->answerWriteError(); }
+
+    private:
+        ZuRecorder* owner;
+    };
+    WriteErrorHandOff writeErrorHandOff{this};
 };

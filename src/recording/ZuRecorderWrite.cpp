@@ -9,6 +9,8 @@
 #include "recording/ZuAudioFile.h"
 #include "recording/ZuQueBuffer.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -122,8 +124,7 @@ void ZuRecorder::writeSoundFileThread() {
     }
     fileWriteingFlag.store(false, std::memory_order_release);
     if (writeThreadError.load())
-        QMetaObject::invokeMethod(
-            &mainThreadContext, [this] { answerWriteError(); }, Qt::QueuedConnection);
+        QCoreApplication::postEvent(&writeErrorHandOff, new QEvent(QEvent::User));
 }
 
 void ZuRecorder::writeErrorSteps() {
