@@ -1,5 +1,7 @@
 #include "NightwardenProcess.h"
 
+#include "support/NwTestSupport.h"
+
 #include <QDeadlineTimer>
 #include <QProcessEnvironment>
 #include <csignal>
@@ -31,7 +33,7 @@ void NightwardenProcess::limitFileSize(qint64 bytes) {
 }
 
 QString NightwardenProcess::program() {
-    return QStringLiteral(NW_BINARY_DIR "/src/app/nightwarden");
+    return nwBinaryDir() + "/src/app/nightwarden";
 }
 
 void NightwardenProcess::start(const QStringList& arguments) {

@@ -68,7 +68,7 @@ protected:
         stop.waitForFinished(30000);
     }
 
-    static QString script() { return QStringLiteral(NW_SOURCE_DIR "/scripts/pulse-test-server"); }
+    static QString script() { return nwSourceDir() + "/scripts/pulse-test-server"; }
     QProcessEnvironment scriptEnvironment() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("NW_PULSE_DIR", dir + "/pulse");

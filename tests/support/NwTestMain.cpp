@@ -46,6 +46,14 @@ QString nwTestDir() {
     return testDir ? testDir->path() : homeDir->path();
 }
 
+QString nwSourceDir() {
+    return QStringLiteral(NW_SOURCE_DIR);
+}
+
+QString nwBinaryDir() {
+    return QStringLiteral(NW_BINARY_DIR);
+}
+
 QString nwTestHome() {
     return homeDir->path();
 }

@@ -92,7 +92,7 @@ TEST_F(AuthorizationTest, NoWayToAskMeansRefused) {
 }
 
 TEST_F(AuthorizationTest, TheHelperRejectsAMalformedRecord) {
-    const QString tool = QStringLiteral(NW_BINARY_DIR "/src/app/nightwarden-authtool");
+    const QString tool = nwBinaryDir() + "/src/app/nightwarden-authtool";
     QProcess process;
     process.start(tool, {});
     ASSERT_TRUE(process.waitForStarted());
