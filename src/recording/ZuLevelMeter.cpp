@@ -1,5 +1,7 @@
 #include "recording/ZuLevelMeter.h"
 
+#include "platform/ZuAlerts.h"
+#include "platform/ZuClock.h"
 #include "platform/ZuSettings.h"
 #include "recording/ZuRecorder.h"
 #include "shell/ZuControler.h"
@@ -28,7 +30,9 @@ ZuLevelMeter::ZuLevelMeter() {
 
 void ZuLevelMeter::awakeFromNib() {
     holdTime = ZuSettings::standard().floatForKey("PeekLevelHoldTime");
+    silence.awakeFromNib();
     initLEDDisplay();
+    renewSilenceWatch();
 }
 
 void ZuLevelMeter::saveUserDefaults() {
@@ -58,6 +62,32 @@ void ZuLevelMeter::initLEDDisplay() {
 void ZuLevelMeter::setDisplayed(bool value) {
     displayed = value;
     renewTicking();
+    // Without a window the log book's report and its console line are the alarm.
+    if (value)
+        silence.setAlertSink([](const QString& text) {
+            ZuAlert alert;
+            alert.messageText = text;
+            alert.defaultKey = QStringLiteral("Understand");
+            ZuAlerts::show(alert);
+        });
+    else
+        silence.setAlertSink({});
+}
+
+void ZuLevelMeter::renewSilenceWatch() {
+    if (!silence.enabled()) {
+        silenceTimer.invalidate();
+        return;
+    }
+    if (!silenceTimer.isValid()) {
+        takeInputPeak();
+        silenceTimer.start(ZuSilenceAlarm::checkSeconds, true, [this] { checkSilence(); });
+    }
+}
+
+void ZuLevelMeter::checkSilence() {
+    ZuRecorder* recorder = controler ? controler->recorder() : nullptr;
+    silence.check(takeInputPeak(), recorder && recorder->recordState(), ZuClock::now());
 }
 
 void ZuLevelMeter::renewTicking() {
@@ -102,9 +132,16 @@ void ZuLevelMeter::sampleInput(const float* samples, uint32_t count) {
     }
     counter.store(0, std::memory_order_relaxed);
     const uint32_t n = std::min(count, snapshotCapacity);
-    for (uint32_t i = 0; i < n; ++i)
+    float peak = 0.0f;
+    for (uint32_t i = 0; i < n; ++i) {
         buffer[i].store(samples[i], std::memory_order_relaxed);
+        peak = std::max(peak, std::fabs(samples[i]));
+    }
     frames.store(n, std::memory_order_release);
+    // Only the silence check takes the peak, once a second: the loop ends at once.
+    float held = inputPeak.load(std::memory_order_relaxed);
+    while (peak > held && !inputPeak.compare_exchange_weak(held, peak, std::memory_order_relaxed)) {
+    }
 }
 
 void ZuLevelMeter::execLevelMeter() {

@@ -3,6 +3,7 @@
 #include "audio/ZuLevelDeviceClient.h"
 #include "platform/ZuControl.h"
 #include "platform/ZuTimer.h"
+#include "recording/ZuSilenceAlarm.h"
 
 #include <array>
 #include <atomic>
@@ -66,12 +67,23 @@ public:
     // The LED views, index 0 at the bottom; each shows one image by name.
     std::array<ZuControl, ledCount> leds;
 
+    ZuSilenceAlarm& silenceAlarm() { return silence; }
+    // Starts or stops the silence alarm's once-a-second check as its settings ask.
+    void renewSilenceWatch();
+    // The loudest absolute sample of the snapshots taken since the last call.
+    float takeInputPeak() { return inputPeak.exchange(0.0f, std::memory_order_relaxed); }
+
 private:
     void showLed(int index, bool on);
     int32_t snapshotLevel() const;
 
+    void checkSilence();
+
     ZuControler* controler = nullptr;
     ZuTimer timer;
+    ZuSilenceAlarm silence;
+    ZuTimer silenceTimer;
+    std::atomic<float> inputPeak{0.0f};
     std::atomic<int32_t> counter{0};
     // Written by the audio thread, read by the tick: a tick may see a partly
     // replaced snapshot, which only disturbs one displayed value.

@@ -41,6 +41,8 @@ const QList<ZuSettingsTable::Entry>& ZuSettingsTable::entries() {
         {"DisplayTotalTime", Type::Boolean},
         {"AutoRecordStartup", Type::Boolean},
         {"PeekLevelHoldTime", Type::Double},
+        {"SilenceAlarmMinutes", Type::Integer},
+        {"SilenceAlarmLevel", Type::Double},
         {"DirectoryPath", Type::String},
         {"SoundFileForm", Type::Integer},
         {"MaxRecordTime", Type::Integer},
