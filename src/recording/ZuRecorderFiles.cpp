@@ -211,16 +211,29 @@ void ZuRecorder::overRecord() {
 }
 
 void ZuRecorder::delOverRecordData() {
+    // Without a relay the surplus stays where it is, and so does the stop:
+    // the file and the next one are named by the times they really hold.
+    const auto keepInPlace = [this](const QString& message) {
+        ZuLogEvent::error(message);
+        overRecordBytesValue = 0;
+        const qint64 forth = std::llround(overRecordSeconds * 1000.0);
+        if (sleepinDate.isValid())
+            sleepinDate = sleepinDate.addMSecs(forth);
+        else
+            recordStopDateValue = recordStopDateValue.addMSecs(forth);
+        secondCountValue += overRecordSeconds;
+        if (mechanic)
+            mechanic->deleteRelayFile();
+    };
     auto relay = mechanic ? mechanic->createRelayFile() : nullptr;
     if (!relay) {
-        ZuLogEvent::error(QStringLiteral("ZuRecorder: cannot open over record temp file."));
-        overRecordBytesValue = 0;
+        keepInPlace(QStringLiteral("ZuRecorder: cannot open over record temp file."));
         return;
     }
     auto temp = mechanic->openTempFile();
     if (!temp) {
-        ZuLogEvent::error(QStringLiteral("ZuRecorder: cannot open sound record temp file."));
-        overRecordBytesValue = 0;
+        relay.reset();
+        keepInPlace(QStringLiteral("ZuRecorder: cannot open sound record temp file."));
         return;
     }
     const qint64 end = temp->size();
@@ -231,8 +244,8 @@ void ZuRecorder::delOverRecordData() {
     // The surplus is safely in the relay file before the temporary file loses it.
     if (surplus.size() != end - cut || relay->write(surplus) != surplus.size() || !relay->flush() ||
         !temp->resize(cut)) {
-        ZuLogEvent::error(QStringLiteral("ZuRecorder: cannot open over record temp file."));
-        overRecordBytesValue = 0;
+        relay.reset();
+        keepInPlace(QStringLiteral("ZuRecorder: cannot open over record temp file."));
         return;
     }
     putBig32(*temp, 4, uint32_t(cut - 8));
