@@ -49,6 +49,10 @@ QString idText(uint32_t id) {
 constexpr uint32_t maxChannels = 64;
 constexpr double minRate = 1.0;
 constexpr double maxRate = 1536000.0;
+// The rates a recording can have: a quarter of the slowest device rate to
+// the fastest one.
+constexpr double minRecordingRate = 2000.0;
+constexpr double maxRecordingRate = 384000.0;
 
 constexpr int64_t commAt = 12;
 constexpr int64_t fillerAt = 38;
@@ -122,6 +126,8 @@ bool ZuAudioFile::writeExactly(int64_t offset, const void* buffer, size_t length
         const ssize_t put = ::pwrite(fd, bytes + done, length - done, offset + int64_t(done));
         if (put < 0 && errno == EINTR)
             continue;
+        if (put == 0)
+            errno = EIO;
         if (put <= 0)
             return false;
         done += size_t(put);
@@ -151,10 +157,18 @@ std::unique_ptr<ZuAudioFile> ZuAudioFile::create(const QString& path,
         setError(error, QStringLiteral("unsupported sample rate %1").arg(description.mSampleRate));
         return nullptr;
     }
+    // Never through a link, and never into anything but a regular file.
     const int descriptor =
-        ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        ::open(QFile::encodeName(path).constData(),
+               O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
     if (descriptor < 0) {
         setError(error, QStringLiteral("cannot create %1: %2").arg(path, strerror(errno)));
+        return nullptr;
+    }
+    struct stat made {};
+    if (::fstat(descriptor, &made) != 0 || !S_ISREG(made.st_mode)) {
+        ::close(descriptor);
+        setError(error, QStringLiteral("cannot create %1: not a regular file").arg(path));
         return nullptr;
     }
     std::unique_ptr<ZuAudioFile> file(new ZuAudioFile(descriptor, Mode::ReadWrite));
@@ -215,6 +229,54 @@ std::unique_ptr<ZuAudioFile> ZuAudioFile::open(const QString& path, Mode openMod
         return nullptr;
     }
     return file;
+}
+
+std::unique_ptr<ZuAudioFile> ZuAudioFile::openRecording(const QString& path, QString* error) {
+    const int descriptor =
+        ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (descriptor < 0) {
+        setError(error, QStringLiteral("cannot open %1: %2").arg(path, strerror(errno)));
+        return nullptr;
+    }
+    std::unique_ptr<ZuAudioFile> file(new ZuAudioFile(descriptor, Mode::ReadWrite));
+    QString reason;
+    if (!file->parse(&reason)) {
+        setError(error, QStringLiteral("%1: %2").arg(path, reason));
+        return nullptr;
+    }
+    unsigned char formType[4];
+    const AuStreamBasicDescription& f = file->format;
+    const bool ours = file->readExactly(8, formType, 4) && readBig32(formType) == fourCC("AIFF") &&
+                      file->commOffset == commAt && file->ssndOffset == ssndAt &&
+                      file->dataStart == headerLength && file->ssndIsLast &&
+                      f.mBitsPerChannel == 16 &&
+                      (f.mChannelsPerFrame == 1 || f.mChannelsPerFrame == 2) &&
+                      f.mSampleRate >= minRecordingRate && f.mSampleRate <= maxRecordingRate &&
+                      f.mSampleRate == std::floor(f.mSampleRate);
+    if (!ours) {
+        setError(error, QStringLiteral("%1: not a recording of this program (%2 channels, %3 "
+                                       "bits, %4 Hz)")
+                            .arg(path)
+                            .arg(f.mChannelsPerFrame)
+                            .arg(f.mBitsPerChannel)
+                            .arg(f.mSampleRate));
+        return nullptr;
+    }
+    return file;
+}
+
+ZuAudioFile::Status ZuAudioFile::adoptFileLength() {
+    if (fd < 0 || mode != Mode::ReadWrite || !ssndIsLast || format.mBytesPerFrame == 0)
+        return Status::BadOffset;
+    const int64_t frame = format.mBytesPerFrame;
+    int64_t bytes = std::min(fileSize, maxFileSize) - dataStart;
+    bytes = std::max<int64_t>(0, bytes - bytes % frame);
+    if (::ftruncate(fd, dataStart + bytes) != 0)
+        return Status::IOError;
+    fileSize = dataStart + bytes;
+    dataBytes = bytes;
+    sizesChanged = true;
+    return synchronize();
 }
 
 bool ZuAudioFile::parse(QString* error) {
@@ -370,7 +432,7 @@ ZuAudioFile::Status ZuAudioFile::readBytes(int64_t startingByte, uint32_t* ioNum
 
 ZuAudioFile::Status ZuAudioFile::writeBytes(int64_t startingByte, uint32_t numBytes,
                                             const void* buffer) {
-    if (fd < 0)
+    if (fd < 0 || failed)
         return Status::IOError;
     if (mode != Mode::ReadWrite)
         return Status::NotPermitted;
@@ -383,8 +445,16 @@ ZuAudioFile::Status ZuAudioFile::writeBytes(int64_t startingByte, uint32_t numBy
         if (dataStart + newEnd > maxFileSize)
             return Status::TooLarge;
     }
-    if (!writeExactly(dataStart + startingByte, buffer, numBytes))
+    if (!writeExactly(dataStart + startingByte, buffer, numBytes)) {
+        failure = errno != 0 ? errno : EIO;
+        failed = true;
+        // The sound ends at its last complete write, and the header already
+        // says so; bytes of the failed one after it would lie past it.
+        if (ssndIsLast && newEnd > dataBytes)
+            while (::ftruncate(fd, dataStart + dataBytes) != 0 && errno == EINTR) {
+            }
         return Status::IOError;
+    }
     if (newEnd > dataBytes) {
         dataBytes = newEnd;
         sizesChanged = true;
@@ -443,6 +513,20 @@ ZuAudioFile::Status ZuAudioFile::close() {
         status = Status::IOError;
     fd = -1;
     return status;
+}
+
+bool ZuAudioFile::isLinkedAt(const QByteArray& path) const {
+    struct stat open {};
+    struct stat named {};
+    return fd >= 0 && ::fstat(fd, &open) == 0 && open.st_nlink > 0 &&
+           ::lstat(path.constData(), &named) == 0 && named.st_dev == open.st_dev &&
+           named.st_ino == open.st_ino;
+}
+
+QString ZuAudioFile::errorText(Status status) const {
+    if (status == Status::IOError && failure != 0)
+        return QString::fromLocal8Bit(strerror(failure));
+    return statusText(status);
 }
 
 QString ZuAudioFile::statusText(Status status) {

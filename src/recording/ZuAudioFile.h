@@ -46,12 +46,31 @@ public:
     create(const QString& path, const AuStreamBasicDescription& format, QString* error = nullptr);
     static std::unique_ptr<ZuAudioFile> open(const QString& path, Mode mode,
                                              QString* error = nullptr);
+    // Opens for writing only a file this program could have made: a regular
+    // file (a link is not followed) in the fixed layout, 16-bit mono or
+    // stereo at a recording rate. None, with the reason, for anything else.
+    static std::unique_ptr<ZuAudioFile> openRecording(const QString& path,
+                                                      QString* error = nullptr);
+    // A recording cut short by a crash: its sound runs to the end of the file
+    // in whole frames (a partial last frame is cut off), and the header is
+    // made to say so.
+    Status adoptFileLength();
 
     // Reads up to *ioNumBytes bytes from startingByte of the sound data; sets
     // *ioNumBytes to the bytes read. EndOfFile when fewer than asked were there.
     Status readBytes(int64_t startingByte, uint32_t* ioNumBytes, void* buffer);
-    // Writes at startingByte of the sound data, extending it as needed.
+    // Writes at startingByte of the sound data, extending it as needed. A
+    // write that fails leaves the file as it was before it (a partly written
+    // extension is cut off again) and ends writing: every later write is
+    // refused, so that nothing lands where the failed one left off.
     Status writeBytes(int64_t startingByte, uint32_t numBytes, const void* buffer);
+    bool writeFailed() const { return failed; }
+    // Whether path (not followed if a link) still names this open file: false
+    // once the file or its folder was removed or replaced.
+    bool isLinkedAt(const QByteArray& path) const;
+    // The status in words; an input/output error is named by the system's
+    // reason (a full disk, a file too large).
+    QString errorText(Status status) const;
 
     // 'dfmt' (40 bytes) and 'bcnt' (8 bytes, signed).
     Status getProperty(uint32_t propertyID, uint32_t* ioDataSize, void* outData) const;
@@ -91,4 +110,6 @@ private:
     int64_t dataBytes = 0;
     bool ssndIsLast = true;
     bool sizesChanged = false;
+    bool failed = false;
+    int failure = 0; // errno of the failed write
 };

@@ -20,7 +20,10 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,6 +46,26 @@ QString extensionOf(const QString& name) {
 void putBig32(QFile& file, qint64 offset, uint32_t value, bool* ok) {
     const char bytes[4] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
     *ok = *ok && file.seek(offset) && file.write(bytes, 4) == 4;
+}
+
+// Opens a file of the record folder without following a link; none for
+// anything but a regular file, which is then left untouched.
+std::unique_ptr<QFile> openRegular(const QString& path, int flags, QIODevice::OpenMode mode) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+    if (fd < 0)
+        return nullptr;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(fd, mode, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return file;
 }
 
 } // namespace
@@ -231,7 +254,7 @@ ZuMechanic::createAudioFileWithFormat(const AuStreamBasicDescription& format, co
         ZuLogEvent::error(QStringLiteral("ZuMechanic: FSPathMakeRef error."));
         return nullptr;
     }
-    if (target.exists() && !removeFileAtPath(path)) {
+    if ((target.exists() || target.isSymLink()) && !removeFileAtPath(path)) {
         ZuConsole::line(QStringLiteral("ZuMechanic: cannot replace %1").arg(path));
         ZuLogEvent::error(QStringLiteral("ZuMechanic: audio file create error."));
         return nullptr;
@@ -316,42 +339,35 @@ bool ZuMechanic::setAIFFFileHeader(const QString& path, int32_t channels) {
                 .arg(size));
         return false;
     }
-    if (!file.open(QIODevice::ReadWrite)) {
+    const auto opened = openRegular(path, O_RDWR, QIODevice::ReadWrite);
+    if (!opened) {
         ZuLogEvent::error(
             QStringLiteral("ZuMechanic: cannot open %1 to repair its header.").arg(path));
         return false;
     }
     bool ok = true;
-    putBig32(file, 4, uint32_t(size - 8), &ok);
-    putBig32(file, 22, uint32_t((size - headerLength) / 2 / channels), &ok);
-    putBig32(file, 4084, uint32_t(size - 4088), &ok);
+    putBig32(*opened, 4, uint32_t(size - 8), &ok);
+    putBig32(*opened, 22, uint32_t((size - headerLength) / 2 / channels), &ok);
+    putBig32(*opened, 4084, uint32_t(size - 4088), &ok);
     if (!ok)
         ZuLogEvent::error(QStringLiteral("ZuMechanic: cannot write the header of %1.").arg(path));
     return ok;
 }
 
 std::unique_ptr<QFile> ZuMechanic::openTempFile() {
-    auto file = std::make_unique<QFile>(temporaryFilePath());
-    if (!file->exists() || !file->open(QIODevice::ReadWrite))
-        return nullptr;
-    return file;
+    return openRegular(temporaryFilePath(), O_RDWR, QIODevice::ReadWrite);
 }
 
 std::unique_ptr<QFile> ZuMechanic::createRelayFile() {
     const QString path = relayFilePath();
-    if (QFileInfo::exists(path) && !removeFileAtPath(path))
+    const QFileInfo old(path);
+    if ((old.exists() || old.isSymLink()) && !removeFileAtPath(path))
         return nullptr;
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return nullptr;
-    return file;
+    return openRegular(path, O_WRONLY | O_CREAT | O_EXCL, QIODevice::WriteOnly);
 }
 
 std::unique_ptr<QFile> ZuMechanic::openRelayFile() {
-    auto file = std::make_unique<QFile>(relayFilePath());
-    if (!file->open(QIODevice::ReadOnly))
-        return nullptr;
-    return file;
+    return openRegular(relayFilePath(), O_RDONLY, QIODevice::ReadOnly);
 }
 
 bool ZuMechanic::deleteRelayFile() {

@@ -164,7 +164,7 @@ public:
     double lastInput() const { return lastInputValue; }
     double writeCount() const { return writeCountValue.load(std::memory_order_relaxed); }
     double lastWrite() const { return lastWriteValue; }
-    int32_t overflowCount() const { return overflowCountValue.load(std::memory_order_relaxed); }
+    int64_t overflowCount() const { return overflowCountValue.load(std::memory_order_relaxed); }
     double secondCount() const { return secondCountValue; }
     int64_t writePos() const { return writePosValue; }
     int32_t overRecordBytes() const { return overRecordBytesValue; }
@@ -209,6 +209,9 @@ public:
     bool isProgressSoundFile(const QString& path) const;
     void addOverRecordData();
     void delOverRecordData();
+    // A split whose new file could not be made: the surplus goes back into
+    // the file it was cut from.
+    void keepOverRecordData();
     bool writeInformationWithPath(const QString& path, const QDateTime& startDate,
                                   const QDateTime& stopDate, const QString& option);
     void rescueTempFile();
@@ -256,6 +259,8 @@ private:
     void countMinute();
     void checkTheMinute(const QDateTime& now);
     void answerWriteError();
+    void answerVanishedFile();
+    bool writeFileVanished() const;
     bool writeInformation(const QString& path, const QDateTime& startDate,
                           const QDateTime& stopDate, const QString& option, double rate,
                           int32_t channels);
@@ -311,6 +316,10 @@ private:
     std::atomic<uint32_t> writtenBatches{0};
     uint32_t shownBatches = 0;
     std::unique_ptr<ZuAudioFile> writeFileID;
+    // The path the open file was made at, fixed while the write thread runs,
+    // and whether the thread found the file or its folder removed.
+    QByteArray writePath;
+    std::atomic<bool> fileVanished{false};
     int64_t writePosValue = 0;
     int32_t preBufferSecValue = 3;
     // The recording's input: the queue's samples from this position on, plus
@@ -335,9 +344,15 @@ private:
     std::atomic<const AuDevice*> sampleTimeDevice{nullptr};
     std::atomic<double> writeCountValue{0.0};
     double lastWriteValue = 0.0;
-    std::atomic<int32_t> overflowCountValue{0};
+    // Wide enough for a week of stall at any device rate.
+    std::atomic<int64_t> overflowCountValue{0};
     double secondCountValue = 0.0;
     int32_t overRecordBytesValue = 0;
+    double overRecordSeconds = 0.0;
+    // The last recording moved to its final name, and its times.
+    QString lastFilePath;
+    QDateTime lastFileStart;
+    QDateTime lastFileStop;
     // Queue geometry as the capture callback and the write thread see it.
     std::atomic<double> deviceRate{0.0};
     std::atomic<uint32_t> ratio{1};

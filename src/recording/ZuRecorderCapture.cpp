@@ -12,6 +12,7 @@
 #include "recording/ZuQueBuffer.h"
 #include "shell/ZuControler.h"
 
+#include <algorithm>
 #include <cmath>
 
 AuStatus ZuRecorder::recordIOForDevice(AuDevice* device, const AuTimeStamp* now,
@@ -29,9 +30,12 @@ AuStatus ZuRecorder::recordIOForDevice(AuDevice* device, const AuTimeStamp* now,
         return 0;
     const auto frames = static_cast<uint32_t>(devicer->recordBufferSize());
     ring->writeFromAudioBufferList(inputData, frames, devicer->recordSampleRate(), false);
-    ring->readToAudioBufferList(converted, frames, false);
+    // Only what this cycle brought: cycles vary in length, and the rest of
+    // the list still holds an earlier cycle's frames.
+    const uint32_t got = ring->readToAudioBufferList(converted, frames, false);
     const AuChannelBuffer& first = converted->mBuffers[0];
-    captureSamples(static_cast<const float*>(first.mData), first.mDataByteSize);
+    const uint32_t bytes = std::min<uint32_t>(first.mDataByteSize, got * first.mNumberChannels * 4);
+    captureSamples(static_cast<const float*>(first.mData), bytes);
     return 0;
 }
 
@@ -73,7 +77,7 @@ void ZuRecorder::captureSamples(const float* samples, uint32_t byteSize) {
         return;
     const uint32_t room = que->empty();
     if (byteSize > room && conditionValue.load(std::memory_order_relaxed) == 1)
-        overflowCountValue.fetch_add(int32_t(byteSize - room), std::memory_order_relaxed);
+        overflowCountValue.fetch_add(int64_t(byteSize - room), std::memory_order_relaxed);
     que->writeFloat32Data(samples, byteSize / 4);
 }
 

@@ -17,6 +17,8 @@
 #include "shell/ZuAuthorization.h"
 #include "shell/ZuControler.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTime>
 #include <algorithm>
@@ -344,9 +346,27 @@ void ZuRecorder::countMinute() {
 // The write thread ended on a failure; its stop and alert run on the main
 // thread, unless a stop has answered it meanwhile.
 void ZuRecorder::answerWriteError() {
-    if (conditionValue.load() != 1 || fileWriteing() || !writeThreadError.exchange(false))
+    if (conditionValue.load() != 1 || fileWriteing())
+        return;
+    if (fileVanished.exchange(false)) {
+        answerVanishedFile();
+        return;
+    }
+    if (!writeThreadError.exchange(false))
         return;
     writeErrorSteps();
+}
+
+// The recording's file, or the whole record folder, was removed under it.
+// The duty goes on: the folder is made again and a new file begins now,
+// with the sound the removed file had not yet received.
+void ZuRecorder::answerVanishedFile() {
+    ZuLogEvent::error(QStringLiteral("ZuRecorder: the recording file was removed; recording goes "
+                                     "on in a new file."));
+    if (mechanic)
+        QDir().mkpath(mechanic->recordFolder());
+    actionMethodValue = 1;
+    restartRecording();
 }
 
 void ZuRecorder::countRecordTime() {
@@ -383,8 +403,11 @@ void ZuRecorder::onTheMinuteTime() {
     const QDateTime now = ZuClock::now();
     const int minute = now.time().minute();
     const double elapsed = recordStartDateValue.msecsTo(now) / 1000.0;
-    const bool onTheHour =
-        minute == 0 && startOnTheHourValue && recordStartDateValue.time().minute() != 0;
+    // Every hour splits; only a recording begun inside this very minute 0
+    // (by the user or the level) is left whole for it.
+    const bool begunThisMinute =
+        recordStartDateValue.time().minute() == 0 && recordStartDateValue.msecsTo(now) < 60000;
+    const bool onTheHour = minute == 0 && startOnTheHourValue && !begunThisMinute;
     if (onTheHour || elapsed >= maxFileSeconds()) {
         actionMethodValue = 1;
         restartRecording();
@@ -426,12 +449,18 @@ void ZuRecorder::_startRecording() {
     AuStreamBasicDescription format;
     format.mSampleRate = rate;
     format.mChannelsPerFrame = static_cast<uint32_t>(channelsValue);
-    if (mechanic && rate > 0.0 && !QFileInfo::exists(mechanic->temporaryFilePath()))
+    // A recording the rescue could not move is never replaced; a link left
+    // there is replaced without being followed.
+    const QFileInfo left(mechanic ? mechanic->temporaryFilePath() : QString());
+    if (mechanic && rate > 0.0 && (!left.exists() || left.isSymLink()))
         writeFileID = mechanic->createAudioFileWithFormat(format, mechanic->temporaryFilePath());
+    writePath = writeFileID ? QFile::encodeName(mechanic->temporaryFilePath()) : QByteArray();
     if (!writeFileID) {
         // At a split the previous file is already finished: the condition
         // says so before the switches go off, or they would stop it twice.
         conditionValue.store(0);
+        if (overRecordBytesValue != 0)
+            keepOverRecordData();
         emerRecordStop();
         ZuAlerts::run({"FileCreateError", "CheckAndRetry", "Understand"});
         ZuLogEvent::error(QStringLiteral("ZuRecorder: record file create error."));
@@ -472,6 +501,11 @@ void ZuRecorder::_stopRecording() {
     recordingFirst = recordingEnd;
     relayInput = 0.0;
     lastInputValue = device > 0.0 ? counted * channelsValue * rate / (device * 4.0) : 0.0;
+    // A removed file is neither written to nor named; what it had not yet
+    // received goes on in the next file, so it counts as no loss here.
+    const bool vanished = writeFileVanished();
+    if (vanished)
+        lastInputValue = writeCountValue.load();
     uint64_t gap = inputGapFrames.exchange(0);
     if (sleepinDate.isValid())
         gap = std::min(gap, gapAtSleep);
@@ -486,18 +520,20 @@ void ZuRecorder::_stopRecording() {
     if (dispTotalTimeValue)
         recordTimeText.setText(timeText(totalRecordTimeValue));
     overRecordBytesValue = 0;
-    if (restarted)
+    if (restarted && !vanished)
         overRecord();
     finishWriting(gapBytes);
+    fileVanished.store(false);
     // A write that failed in the last batch, or just before this stop, has
     // not been answered by the display tick; it is answered after the stop.
     const bool writeFailed = writeThreadError.exchange(false);
-    if (overRecordBytesValue != 0)
+    if (overRecordBytesValue != 0 && !vanished)
         delOverRecordData();
     // The progress link goes first: a final name in the same second as the
     // link's would otherwise be taken and the recording get a hidden name.
     deleteProgressSoundFile();
-    moveToFinalName();
+    if (!vanished)
+        moveToFinalName();
     ZuLogEvent::post(sleepinDate.isValid() ? QStringLiteral("RecordingSleep")
                                            : QStringLiteral("RecordingStop"));
     if (!restarted) {

@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -84,9 +86,15 @@ bool ZuRecorder::writeInformation(const QString& path, const QDateTime& startDat
     // A long reservation name must not run into the sound chunk.
     block.truncate(int(informationEnd - informationOffset - 1));
     block.append('\0');
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite) || !file.seek(informationOffset) ||
-        file.write(block) != block.size()) {
+    // Written only into the recording itself, never through a link.
+    QFile file;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    struct stat info {};
+    const bool regular = fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (fd >= 0 && !regular)
+        ::close(fd);
+    if (!regular || !file.open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle) ||
+        !file.seek(informationOffset) || file.write(block) != block.size()) {
         ZuLogEvent::error(QStringLiteral("ZuRecorder: cannot write the information of %1.")
                               .arg(QFileInfo(path).fileName()));
         return false;
@@ -95,6 +103,7 @@ bool ZuRecorder::writeInformation(const QString& path, const QDateTime& startDat
 }
 
 void ZuRecorder::moveToFinalName() {
+    lastFilePath.clear();
     if (!mechanic)
         return;
     const QDateTime stop = recordStopDate();
@@ -108,6 +117,9 @@ void ZuRecorder::moveToFinalName() {
         return;
     }
     writeInformationWithPath(path, recordStartDateValue, stop, QString());
+    lastFilePath = path;
+    lastFileStart = recordStartDateValue;
+    lastFileStop = stop;
 }
 
 void ZuRecorder::makeProgressSoundFile() {
@@ -157,7 +169,12 @@ void ZuRecorder::deleteProgressSoundFile() {
     const QString path = store().stringForKey("ProgressSoundFileName");
     if (isProgressSoundFile(path) && QFileInfo(path).exists()) {
         mechanic->unlockFile(path);
-        mechanic->removeFileAtPath(path);
+        // A link that stays (a read-only folder) stays named in the settings,
+        // so that the next launch removes it rather than list it as well.
+        if (!mechanic->removeFileAtPath(path)) {
+            ZuConsole::line(QStringLiteral("Cannot remove progress sound file."));
+            return;
+        }
         mechanic->deleteImageFile(QFileInfo(path).fileName());
     }
     store().setString(QString(), "ProgressSoundFileName");
@@ -183,6 +200,7 @@ void ZuRecorder::overRecord() {
         sleepinDate = sleepinDate.addMSecs(back);
     else
         recordStopDateValue = recordStopDateValue.addMSecs(back);
+    overRecordSeconds = o;
     secondCountValue -= o;
     lastInputValue -= overRecordBytesValue;
     writeCountValue.store(writeCountValue.load() - overRecordBytesValue);
@@ -193,16 +211,29 @@ void ZuRecorder::overRecord() {
 }
 
 void ZuRecorder::delOverRecordData() {
+    // Without a relay the surplus stays where it is, and so does the stop:
+    // the file and the next one are named by the times they really hold.
+    const auto keepInPlace = [this](const QString& message) {
+        ZuLogEvent::error(message);
+        overRecordBytesValue = 0;
+        const qint64 forth = std::llround(overRecordSeconds * 1000.0);
+        if (sleepinDate.isValid())
+            sleepinDate = sleepinDate.addMSecs(forth);
+        else
+            recordStopDateValue = recordStopDateValue.addMSecs(forth);
+        secondCountValue += overRecordSeconds;
+        if (mechanic)
+            mechanic->deleteRelayFile();
+    };
     auto relay = mechanic ? mechanic->createRelayFile() : nullptr;
     if (!relay) {
-        ZuLogEvent::error(QStringLiteral("ZuRecorder: cannot open over record temp file."));
-        overRecordBytesValue = 0;
+        keepInPlace(QStringLiteral("ZuRecorder: cannot open over record temp file."));
         return;
     }
     auto temp = mechanic->openTempFile();
     if (!temp) {
-        ZuLogEvent::error(QStringLiteral("ZuRecorder: cannot open sound record temp file."));
-        overRecordBytesValue = 0;
+        relay.reset();
+        keepInPlace(QStringLiteral("ZuRecorder: cannot open sound record temp file."));
         return;
     }
     const qint64 end = temp->size();
@@ -213,13 +244,50 @@ void ZuRecorder::delOverRecordData() {
     // The surplus is safely in the relay file before the temporary file loses it.
     if (surplus.size() != end - cut || relay->write(surplus) != surplus.size() || !relay->flush() ||
         !temp->resize(cut)) {
-        ZuLogEvent::error(QStringLiteral("ZuRecorder: cannot open over record temp file."));
-        overRecordBytesValue = 0;
+        relay.reset();
+        keepInPlace(QStringLiteral("ZuRecorder: cannot open over record temp file."));
         return;
     }
     putBig32(*temp, 4, uint32_t(cut - 8));
     putBig32(*temp, 22, uint32_t((cut - ZuAudioFile::headerLength) / 2 / channelsValue));
     putBig32(*temp, 4084, uint32_t(cut - 4088));
+}
+
+// The surplus belongs to the span it was recorded in: with no next file to
+// carry it, it goes back to the end of the file it was cut from, which is
+// then named by its real stop. It never waits for a later recording.
+void ZuRecorder::keepOverRecordData() {
+    overRecordBytesValue = 0;
+    auto relay = mechanic ? mechanic->openRelayFile() : nullptr;
+    const QByteArray surplus = relay ? relay->readAll() : QByteArray();
+    relay.reset();
+    bool kept = false;
+    if (!surplus.isEmpty() && !lastFilePath.isEmpty()) {
+        if (auto file = ZuAudioFile::openRecording(lastFilePath))
+            kept = file->writeBytes(file->audioDataByteCount(), uint32_t(surplus.size()),
+                                    surplus.constData()) == ZuAudioFile::Status::NoError &&
+                   file->close() == ZuAudioFile::Status::NoError;
+    }
+    if (mechanic)
+        mechanic->deleteRelayFile();
+    if (!kept) {
+        ZuLogEvent::error(QStringLiteral("ZuRecorder: over record %1seconds are lost.")
+                              .arg(overRecordSeconds, 0, 'f', 6));
+        return;
+    }
+    const QDateTime stop = lastFileStop.addMSecs(std::llround(overRecordSeconds * 1000.0));
+    const QString name = whichHeaderString() + lastFileStart.toString(startForm) + '~' +
+                         stop.toString(stopForm) + '.' + mechanic->extensionName();
+    QString path = lastFilePath;
+    if (QFileInfo(path).fileName() != name) {
+        const QString renamed = uniquePathForName(name);
+        if (mechanic->moveFileAtPath(path, renamed))
+            path = renamed;
+    }
+    writeInformationWithPath(path, lastFileStart, stop, QString());
+    ZuLogEvent::report(QStringLiteral("ZuRecorder: over record %1seconds are kept in %2.")
+                           .arg(overRecordSeconds, 0, 'f', 6)
+                           .arg(QFileInfo(path).fileName()));
 }
 
 void ZuRecorder::addOverRecordData() {
@@ -249,26 +317,49 @@ void ZuRecorder::rescueTempFile() {
     if (!mechanic)
         return;
     const QString temp = mechanic->temporaryFilePath();
-    if (!QFileInfo::exists(temp))
+    const QFileInfo info(temp);
+    if (!info.exists() && !info.isSymLink())
         return;
+    const auto noSound = [this, &temp] {
+        mechanic->removeFileAtPath(temp);
+        ZuLogEvent::report(
+            QStringLiteral("ZuRecorder: last recording file held no sound and is removed."));
+    };
+    // A crash before the first batch leaves a header at most.
+    if (info.isFile() && !info.isSymLink() && info.size() <= ZuAudioFile::headerLength) {
+        noSound();
+        return;
+    }
+    // Only a file this program wrote is repaired and named; a link is never
+    // followed, and anything else stays as it is.
+    QString reason;
+    auto file = ZuAudioFile::openRecording(temp, &reason);
+    if (!file) {
+        ZuLogEvent::error(
+            QStringLiteral("ZuRecorder: the temporary file is left alone: %1").arg(reason));
+        return;
+    }
     // The file's own header names its rate and channels, kept current while
     // it was written; the settings may have changed since.
-    double rate = sampleRate();
-    int32_t count = channelsValue;
-    if (auto file = ZuAudioFile::open(temp, ZuAudioFile::Mode::Read)) {
-        rate = file->dataFormat().mSampleRate;
-        count = static_cast<int32_t>(file->dataFormat().mChannelsPerFrame);
+    const double rate = file->dataFormat().mSampleRate;
+    const auto count = static_cast<int32_t>(file->dataFormat().mChannelsPerFrame);
+    const ZuAudioFile::Status status = file->adoptFileLength();
+    const int64_t soundBytes = file->audioDataByteCount();
+    if (status != ZuAudioFile::Status::NoError || file->close() != ZuAudioFile::Status::NoError) {
+        ZuLogEvent::error(QStringLiteral("ZuRecorder: cannot repair the temporary file: %1")
+                              .arg(file->errorText(status)));
+        return;
     }
-    mechanic->setAIFFFileHeader(temp, count);
-    const qint64 size = QFileInfo(temp).size();
-    const double seconds =
-        rate > 0.0 && count > 0
-            ? std::floor((size - ZuAudioFile::headerLength) * 0.5 / rate / count + 0.5)
-            : 0.0;
+    file.reset();
+    if (soundBytes == 0) {
+        noSound();
+        return;
+    }
+    const double seconds = std::floor(double(soundBytes) * 0.5 / rate / count + 0.5);
     const QString startText = store().stringForKey("WriteStartTempFile");
     QDateTime start = QDateTime::fromString(startText, startForm);
     if (!start.isValid())
-        start = QFileInfo(temp).lastModified().addSecs(-qint64(seconds));
+        start = info.lastModified().addSecs(-qint64(seconds));
     lastCrashDateValue = start.addSecs(qint64(seconds));
     const QString name = whichHeaderString() + start.toString(startForm) + '~' +
                          lastCrashDateValue.toString(stopForm) + '.' + mechanic->extensionName();

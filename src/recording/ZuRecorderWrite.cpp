@@ -18,7 +18,8 @@
 #include <new>
 
 namespace {
-constexpr std::chrono::seconds batchInterval{5};
+// A crash loses at most one batch of sound.
+constexpr std::chrono::seconds batchInterval{1};
 } // namespace
 
 uint32_t ZuRecorder::convertToFileSamples(float* samples, uint32_t frames, uint32_t ratio,
@@ -51,8 +52,14 @@ uint32_t ZuRecorder::convertToFileSamples(float* samples, uint32_t frames, uint3
 
 uint32_t ZuRecorder::writeSoundFile(uint32_t size) {
     ZuQueBuffer* que = soundQueue.get();
-    if (!que || !writeFileID)
+    // Nothing more goes into a file once a write to it failed.
+    if (!que || !writeFileID || writeFileID->writeFailed())
         return 0;
+    // Sound for a file that was removed stays queued for the next one.
+    if (writeFileVanished()) {
+        fileVanished.store(true);
+        return 0;
+    }
     uint32_t s = size != 0 ? size : que->remain();
     if (s > preBufferSize()) {
         if (size == 0)
@@ -90,7 +97,7 @@ uint32_t ZuRecorder::writeSoundFile(uint32_t size) {
         status = writeFileID->synchronize();
     }
     if (status != ZuAudioFile::Status::NoError) {
-        ZuConsole::line(QStringLiteral("ZuRecorder: %1").arg(ZuAudioFile::statusText(status)));
+        ZuLogEvent::error(QStringLiteral("ZuRecorder: %1.").arg(writeFileID->errorText(status)));
         ZuLogEvent::error(QStringLiteral("ZuRecorder: audio file write error."));
         writeThreadError.store(true);
         return 0;
@@ -102,6 +109,7 @@ void ZuRecorder::startWriteThread() {
     if (writer.joinable())
         writer.join();
     writeThreadError.store(false);
+    fileVanished.store(false);
     // Marked running before the thread exists, so a stop right after the
     // start waits for it.
     fileWriteingFlag.store(true, std::memory_order_release);
@@ -114,7 +122,7 @@ void ZuRecorder::writeSoundFileThread() {
     while (writeThreadFlag.load(std::memory_order_acquire)) {
         if (writeSoundFile(0) > 0)
             writtenBatches.fetch_add(1, std::memory_order_relaxed);
-        if (writeThreadError.load())
+        if (writeThreadError.load() || fileVanished.load())
             break;
         // One wait per batch; a stop ends it at once.
         std::unique_lock lock(napLock);
@@ -123,8 +131,12 @@ void ZuRecorder::writeSoundFileThread() {
             break;
     }
     fileWriteingFlag.store(false, std::memory_order_release);
-    if (writeThreadError.load())
+    if (writeThreadError.load() || fileVanished.load())
         QCoreApplication::postEvent(&writeErrorHandOff, new QEvent(QEvent::User));
+}
+
+bool ZuRecorder::writeFileVanished() const {
+    return writeFileID && !writePath.isEmpty() && !writeFileID->isLinkedAt(writePath);
 }
 
 void ZuRecorder::writeErrorSteps() {
@@ -166,7 +178,8 @@ void ZuRecorder::finishWriting(double gapBytes) {
     const double rate = sampleRate();
     const double frameBytes = channelsValue * 2.0;
     ZuQueBuffer* que = soundQueue.get();
-    if (writeFileID && rate > 0.0) {
+    const bool fileFailed = writeFileID && writeFileID->writeFailed();
+    if (writeFileID && rate > 0.0 && !fileFailed) {
         const double due = lastInputValue - writeCountValue.load();
         if (due < 0.0)
             ZuLogEvent::report(QStringLiteral("ZuRecorder: over input %1bytes(=%2seconds)")
@@ -179,7 +192,7 @@ void ZuRecorder::finishWriting(double gapBytes) {
             writeSoundFile(static_cast<uint32_t>(
                 std::min<uint64_t>((recordingEnd - read) * 4, preBufferSize())));
     }
-    const int32_t overflow = overflowCountValue.load();
+    const int64_t overflow = overflowCountValue.load();
     if (overflow != 0)
         ZuLogEvent::error(
             QStringLiteral("ZuRecorder: sound que buffer overflow %1 bytes.").arg(overflow));
@@ -193,7 +206,8 @@ void ZuRecorder::finishWriting(double gapBytes) {
     if (rate > 0.0) {
         const double inputLoss = gapBytes / (rate * frameBytes);
         const double writeLoss = unwritten / (rate * frameBytes);
-        if (inputLoss >= 1.0 || writeLoss >= 1.0)
+        // After a failed write every lost moment is told, however short.
+        if (inputLoss >= 1.0 || writeLoss >= 1.0 || (fileFailed && unwritten > 0.0))
             ZuLogEvent::report(
                 QStringLiteral("ZuRecorder: data lost input=%1seconds, write=%2seconds")
                     .arg(inputLoss, 0, 'f', 6)

@@ -263,6 +263,37 @@ TEST(ZuAudioFileLimits, WritesBeyondWhatTheHeaderCanHoldAreRefused) {
     EXPECT_EQ(big32At(header, 4084), uint32_t(ZuAudioFile::maxFileSize - 4088));
 }
 
+// A full disk in the middle of a write: the file keeps its complete writes
+// with a header that matches them, and takes nothing more, even when room
+// comes back.
+TEST(ZuAudioFileLimits, AFailedWriteEndsTheFileAtItsLastCompleteWrite) {
+    const QString path = nwTestDir() + QStringLiteral("/full.aif");
+    auto file = ZuAudioFile::create(path, pcm16(22050, 2));
+    ASSERT_NE(file, nullptr);
+    const auto first = bigEndianFrames(1000, 2);
+    ASSERT_EQ(file->writeBytes(0, uint32_t(first.size()), first.data()),
+              ZuAudioFile::Status::NoError);
+    const auto second = bigEndianFrames(1000, 2, 1000);
+    ZuAudioFile::Status status;
+    {
+        NwFileSizeLimit limit(4096 + first.size() + 1001);
+        status = file->writeBytes(int64_t(first.size()), uint32_t(second.size()), second.data());
+    }
+    EXPECT_EQ(status, ZuAudioFile::Status::IOError);
+    EXPECT_TRUE(file->writeFailed());
+    EXPECT_EQ(file->errorText(status), QString::fromLocal8Bit(strerror(EFBIG)));
+    EXPECT_EQ(file->writeBytes(int64_t(first.size()), uint32_t(second.size()), second.data()),
+              ZuAudioFile::Status::IOError);
+    EXPECT_EQ(file->close(), ZuAudioFile::Status::NoError);
+
+    const QByteArray bytes = fileBytes(path);
+    ASSERT_EQ(bytes.size(), qsizetype(4096 + first.size()));
+    EXPECT_EQ(big32At(bytes, 4), uint32_t(bytes.size() - 8));
+    EXPECT_EQ(big32At(bytes, 22), 1000u);
+    EXPECT_EQ(big32At(bytes, 4084), uint32_t(bytes.size() - 4088));
+    EXPECT_EQ(std::memcmp(bytes.constData() + 4096, first.data(), first.size()), 0);
+}
+
 // Files of another writer: libsndfile's AIFF, and its little-endian AIFF-C,
 // both with a comment chunk before the sound.
 TEST(ZuAudioFileForeign, FilesOfAnotherWriterOpenWithTheirChunks) {
