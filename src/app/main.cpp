@@ -25,6 +25,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QTextStream>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <limits>
@@ -135,6 +136,11 @@ int main(int argc, char** argv) {
         const auto input = AuVirtualInput::parse(
             parser.isSet(virtualInputOption) ? parser.value(virtualInputOption) : "silence",
             &error);
+        // A pipe or a device would be waited on before the start, maybe for ever.
+        if (input && input->kind == AuVirtualInput::Kind::File && QFileInfo::exists(input->path) &&
+            !QFileInfo(input->path).isFile())
+            return fail(
+                QStringLiteral("--virtual-input: %1 is not a regular file.").arg(input->path));
         if (!input || (input->kind == AuVirtualInput::Kind::File &&
                        !AuVirtualSignal::fileSampleRate(input->path, &error)))
             return fail(QStringLiteral("--virtual-input: %1").arg(error));
@@ -179,7 +185,7 @@ int main(int argc, char** argv) {
     if (parser.isSet(quitAfterOption)) {
         bool ok = false;
         quitAfter = parser.value(quitAfterOption).toDouble(&ok);
-        if (!ok || quitAfter < 0)
+        if (!ok || !std::isfinite(quitAfter) || quitAfter < 0)
             return fail(QStringLiteral("--quit-after \"%1\" is not a number of seconds.")
                             .arg(parser.value(quitAfterOption)));
         // The timer counts milliseconds in an int.
@@ -214,6 +220,7 @@ int main(int argc, char** argv) {
     }
 
     ZuSettingsTable::registerAll();
+    ZuSettingsTable::registerRanges();
     for (const QString& assignment : parser.values(setOption)) {
         const int equals = assignment.indexOf('=');
         if (equals <= 0)
@@ -223,6 +230,7 @@ int main(int argc, char** argv) {
                                         &message))
             return fail(message + ".");
     }
+    ZuSettingsTable::checkStored();
     store.synchronize();
     AuHardware::install(makeBackend());
 
@@ -253,10 +261,6 @@ int main(int argc, char** argv) {
     // Without an input there is nothing to be on duty for; the alert has said so.
     if (headless && controler.devicer()->awakeError())
         return 1;
-    const QStringList ignored = store.ignoredKeys();
-    if (!ignored.isEmpty())
-        ZuConsole::line(QStringLiteral("Nightwarden: started with the defaults of %1.")
-                            .arg(ignored.join(", ")));
     controler.applicationDidFinishLaunching();
     if (headless)
         ZuConsole::line(QStringLiteral("Nightwarden %1 on duty without a window; settings in %2.")
