@@ -7,6 +7,7 @@
 #include "platform/ZuConsole.h"
 #include "platform/ZuPanels.h"
 #include "platform/ZuSettings.h"
+#include "platform/ZuSignalWatch.h"
 #include "platform/hal/AuHardware.h"
 #include "platform/hal/pulse/AuPulseHardware.h"
 #include "platform/hal/virtual/AuVirtualHardware.h"
@@ -26,6 +27,7 @@
 #include <QLockFile>
 #include <QTextStream>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <limits>
@@ -85,6 +87,9 @@ int fail(const QString& message) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A reader of the console that has gone (a closed log pipe) only makes
+    // the console writes fail; the duty goes on.
+    ZuSignalWatch::ignore(SIGPIPE);
     const bool headless = wantsHeadless(argc, argv);
     std::unique_ptr<QCoreApplication> app;
     if (headless)
