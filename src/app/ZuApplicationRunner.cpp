@@ -18,8 +18,8 @@ ZuApplicationRunner::ZuApplicationRunner(ZuControler* owner) : controler(owner) 
 ZuApplicationRunner::~ZuApplicationRunner() = default;
 
 void ZuApplicationRunner::watchSignals() {
-    signalWatch = std::make_unique<ZuSignalWatch>(std::initializer_list<int>{SIGINT, SIGTERM},
-                                                  [this](int) { terminateBySignal(); });
+    signalWatch = std::make_unique<ZuSignalWatch>(
+        std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP}, [this](int) { terminateBySignal(); });
     if (!signalWatch->isWatching())
         ZuConsole::line(QStringLiteral("Nightwarden: cannot watch signals."));
 }

@@ -19,7 +19,7 @@ public:
     ~ZuApplicationRunner() override;
 
     void setWindow(QWidget* window) { mainWindow = window; }
-    // SIGINT and SIGTERM stop any recording and quit cleanly.
+    // SIGINT, SIGTERM and SIGHUP stop any recording and quit cleanly.
     void watchSignals();
     void quitAfter(double seconds);
 

@@ -7,6 +7,7 @@
 #include "platform/ZuConsole.h"
 #include "platform/ZuPanels.h"
 #include "platform/ZuSettings.h"
+#include "platform/ZuSignalWatch.h"
 #include "platform/hal/AuHardware.h"
 #include "platform/hal/pulse/AuPulseHardware.h"
 #include "platform/hal/virtual/AuVirtualHardware.h"
@@ -25,6 +26,8 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QTextStream>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <limits>
@@ -84,6 +87,9 @@ int fail(const QString& message) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A reader of the console that has gone (a closed log pipe) only makes
+    // the console writes fail; the duty goes on.
+    ZuSignalWatch::ignore(SIGPIPE);
     const bool headless = wantsHeadless(argc, argv);
     std::unique_ptr<QCoreApplication> app;
     if (headless)
@@ -135,6 +141,11 @@ int main(int argc, char** argv) {
         const auto input = AuVirtualInput::parse(
             parser.isSet(virtualInputOption) ? parser.value(virtualInputOption) : "silence",
             &error);
+        // A pipe or a device would be waited on before the start, maybe for ever.
+        if (input && input->kind == AuVirtualInput::Kind::File && QFileInfo::exists(input->path) &&
+            !QFileInfo(input->path).isFile())
+            return fail(
+                QStringLiteral("--virtual-input: %1 is not a regular file.").arg(input->path));
         if (!input || (input->kind == AuVirtualInput::Kind::File &&
                        !AuVirtualSignal::fileSampleRate(input->path, &error)))
             return fail(QStringLiteral("--virtual-input: %1").arg(error));
@@ -179,7 +190,7 @@ int main(int argc, char** argv) {
     if (parser.isSet(quitAfterOption)) {
         bool ok = false;
         quitAfter = parser.value(quitAfterOption).toDouble(&ok);
-        if (!ok || quitAfter < 0)
+        if (!ok || !std::isfinite(quitAfter) || quitAfter < 0)
             return fail(QStringLiteral("--quit-after \"%1\" is not a number of seconds.")
                             .arg(parser.value(quitAfterOption)));
         // The timer counts milliseconds in an int.
@@ -214,6 +225,7 @@ int main(int argc, char** argv) {
     }
 
     ZuSettingsTable::registerAll();
+    ZuSettingsTable::registerRanges();
     for (const QString& assignment : parser.values(setOption)) {
         const int equals = assignment.indexOf('=');
         if (equals <= 0)
@@ -223,6 +235,7 @@ int main(int argc, char** argv) {
                                         &message))
             return fail(message + ".");
     }
+    ZuSettingsTable::checkStored();
     store.synchronize();
     AuHardware::install(makeBackend());
 
@@ -253,10 +266,6 @@ int main(int argc, char** argv) {
     // Without an input there is nothing to be on duty for; the alert has said so.
     if (headless && controler.devicer()->awakeError())
         return 1;
-    const QStringList ignored = store.ignoredKeys();
-    if (!ignored.isEmpty())
-        ZuConsole::line(QStringLiteral("Nightwarden: started with the defaults of %1.")
-                            .arg(ignored.join(", ")));
     controler.applicationDidFinishLaunching();
     if (headless)
         ZuConsole::line(QStringLiteral("Nightwarden %1 on duty without a window; settings in %2.")

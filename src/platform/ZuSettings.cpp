@@ -6,8 +6,10 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <cmath>
 
 namespace {
@@ -26,6 +28,22 @@ bool parseBool(const QString& text, bool* ok) {
         return false;
     *ok = false;
     return false;
+}
+
+// QSettings reads a garbled file without complaint and tells it only when it
+// writes, having parsed it again; so a copy is written to learn it first.
+bool iniFileParses(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return true;
+    QTemporaryDir folder;
+    const QString copy = folder.filePath(QStringLiteral("check.conf"));
+    if (!folder.isValid() || !QFile::copy(path, copy))
+        return true;
+    QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+    QSettings probe(copy, QSettings::IniFormat);
+    probe.setValue(QStringLiteral("ReadCheck"), true);
+    probe.sync();
+    return probe.status() != QSettings::FormatError;
 }
 
 } // namespace
@@ -51,8 +69,48 @@ void ZuSettings::setFilePath(const QString& newPath) {
     if (store)
         store->sync();
     path = newPath;
-    store = std::make_unique<QSettings>(path, QSettings::IniFormat);
     ignored.clear();
+    writeFailureSaid = false;
+    if (iniFileParses(path))
+        store = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    else
+        setAsideUnreadableFile();
+}
+
+void ZuSettings::setAsideUnreadableFile() {
+    // What the lenient read makes of the file, under names a key can have,
+    // is kept: a stray line costs no more than itself. Random bytes give no
+    // such names, and the run starts on the defaults.
+    static const QRegularExpression keyName(QStringLiteral("^[A-Za-z][A-Za-z0-9_]*$"));
+    QVariantMap salvaged;
+    {
+        const QSettings lenient(path, QSettings::IniFormat);
+        for (const QString& key : lenient.allKeys())
+            if (keyName.match(key).hasMatch())
+                salvaged.insert(key, lenient.value(key));
+    }
+    const QString copy = path + QStringLiteral(".corrupt");
+    QFile::remove(copy);
+    const bool kept = QFile::rename(path, copy);
+    store = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    for (auto it = salvaged.cbegin(); it != salvaged.cend(); ++it)
+        store->setValue(it.key(), it.value());
+    const QString read =
+        salvaged.isEmpty()
+            ? QStringLiteral("the run starts on the defaults")
+            : QStringLiteral("the run keeps the %1 settings read from it").arg(salvaged.size());
+    if (kept) {
+        ZuConsole::line(
+            QStringLiteral("ZuSettings: the settings file %1 could not be read; it is kept as %2, "
+                           "and %3.")
+                .arg(path, copy, read));
+    } else {
+        ZuConsole::line(QStringLiteral("ZuSettings: the settings file %1 could not be read, nor "
+                                       "kept aside; %2.")
+                            .arg(path, read));
+        // Its saves would fail on the same garbage: say so once, here.
+        writeFailureSaid = true;
+    }
 }
 
 QString ZuSettings::filePath() const {
@@ -69,6 +127,16 @@ void ZuSettings::registerDefaults(const QVariantMap& defaults) {
 QVariant ZuSettings::registeredDefault(const QString& key) const {
     std::lock_guard lock(mutex);
     return registered.value(key);
+}
+
+void ZuSettings::registerRange(const QString& key, double minimum, double maximum) {
+    std::lock_guard lock(mutex);
+    ranges.insert(key, {minimum, maximum});
+}
+
+QString ZuSettings::rangeText(double minimum, double maximum) {
+    return QStringLiteral("%1 to %2")
+        .arg(QString::number(minimum, 'g', 12), QString::number(maximum, 'g', 12));
 }
 
 bool ZuSettings::isRegistered(const QString& key) const {
@@ -165,17 +233,42 @@ void ZuSettings::warnIgnored(const QString& key) const {
     if (ignored.contains(key))
         return;
     ignored.insert(key);
-    ZuConsole::line(QStringLiteral("ZuSettings: ignored the stored value of %1 in %2 (wrong type).")
-                        .arg(key, path));
+    ZuConsole::line(
+        QStringLiteral("ZuSettings: ignored the stored value of %1 in %2 (wrong type); the "
+                       "default is used.")
+            .arg(key, path));
+}
+
+// Any number the owner could make of the value counts, whatever kind it reads.
+bool ZuSettings::outOfRange(const QString& key, const QVariant& stored) const {
+    const auto range = ranges.constFind(key);
+    if (range == ranges.cend())
+        return false;
+    const QVariant number = convert(stored, Kind::Real);
+    if (!number.isValid())
+        return false;
+    const double value = number.toDouble();
+    if (value >= range->first && value <= range->second)
+        return false;
+    if (!ignored.contains(key)) {
+        ignored.insert(key);
+        ZuConsole::line(
+            QStringLiteral("ZuSettings: %1=%2 in %3 is out of range (%4); the default %5 is used.")
+                .arg(key, stored.toString(), path, rangeText(range->first, range->second),
+                     registered.value(key).toString()));
+    }
+    return true;
 }
 
 QVariant ZuSettings::read(const QString& key, Kind kind) const {
     std::lock_guard lock(mutex);
     if (store->contains(key)) {
-        QVariant v = convert(storedValue(key), kind);
-        if (v.isValid())
+        const QVariant stored = storedValue(key);
+        QVariant v = convert(stored, kind);
+        if (v.isValid() && !outOfRange(key, stored))
             return v;
-        warnIgnored(key);
+        if (!v.isValid())
+            warnIgnored(key);
     }
     if (registered.contains(key))
         return convert(registered.value(key), kind);
@@ -247,9 +340,13 @@ bool ZuSettings::synchronize() {
     QDir().mkpath(QFileInfo(path).absolutePath());
     store->sync();
     if (store->status() != QSettings::NoError) {
-        ZuConsole::line(QStringLiteral("ZuSettings: cannot write the settings file %1.").arg(path));
+        if (!writeFailureSaid)
+            ZuConsole::line(
+                QStringLiteral("ZuSettings: cannot write the settings file %1.").arg(path));
+        writeFailureSaid = true;
         return false;
     }
+    writeFailureSaid = false;
     return true;
 }
 

@@ -34,6 +34,11 @@ public:
     static QString defaultFilePath();
 
     void registerDefaults(const QVariantMap& defaults);
+    // The values a numeric key may hold. A stored value outside reads as the
+    // registered default, with one console line naming the range.
+    void registerRange(const QString& key, double minimum, double maximum);
+    // "MINIMUM to MAXIMUM", as the console lines name it.
+    static QString rangeText(double minimum, double maximum);
     QVariant registeredDefault(const QString& key) const;
     bool isRegistered(const QString& key) const;
 
@@ -54,13 +59,14 @@ public:
     void setArray(const QVariantList& value, const QString& key);
     void removeObjectForKey(const QString& key);
 
-    // Flushes to disk; false (and a console line naming the file) when the
-    // file cannot be written.
+    // Flushes to disk; false when the file cannot be written, which is said
+    // on the console once until a write succeeds again.
     bool synchronize();
     // True when the file's folder exists or can be made and the file is writable.
     bool isWritable() const;
 
-    // Keys whose stored values were ignored as garbled or of the wrong type.
+    // Keys whose stored values were ignored as garbled, of the wrong type or
+    // out of range.
     QStringList ignoredKeys() const;
 
     // Parses a command-line text as a value of the registered default's type
@@ -73,11 +79,17 @@ private:
     QVariant read(const QString& key, Kind kind) const;
     static QVariant convert(const QVariant& raw, Kind kind);
     void warnIgnored(const QString& key) const;
+    bool outOfRange(const QString& key, const QVariant& stored) const;
+    // A file the store cannot parse is moved aside to "FILE.corrupt", so that
+    // the saves of the run do not meet the garbage.
+    void setAsideUnreadableFile();
     void write(const QString& key, const QVariant& value);
 
     mutable std::recursive_mutex mutex;
     std::unique_ptr<QSettings> store;
     QString path;
     QVariantMap registered;
+    QHash<QString, std::pair<double, double>> ranges;
     mutable QSet<QString> ignored;
+    bool writeFailureSaid = false;
 };

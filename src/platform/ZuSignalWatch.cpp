@@ -20,6 +20,8 @@ void onSignal(int number) {
     [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
 }
 
+void onIgnoredSignal(int) {}
+
 } // namespace
 
 ZuSignalWatch::ZuSignalWatch(std::initializer_list<int> signalNumbers, Handler onSignalOnLoop,
@@ -54,4 +56,12 @@ ZuSignalWatch::~ZuSignalWatch() {
     for (int fd : pair)
         if (fd >= 0)
             ::close(fd);
+}
+
+void ZuSignalWatch::ignore(int signalNumber) {
+    struct sigaction action = {};
+    action.sa_handler = onIgnoredSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(signalNumber, &action, nullptr);
 }

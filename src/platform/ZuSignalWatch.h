@@ -25,6 +25,11 @@ public:
     // previous handling.
     bool isWatching() const { return notifier != nullptr; }
 
+    // The signal no longer ends the process. A handler that does nothing,
+    // rather than SIG_IGN, so that programs started from here get the default
+    // back at exec.
+    static void ignore(int signalNumber);
+
 private:
     int pair[2] = {-1, -1};
     std::unique_ptr<QSocketNotifier> notifier;

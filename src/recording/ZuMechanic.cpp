@@ -406,26 +406,66 @@ bool ZuMechanic::secureRecordSpace() {
         }
         deletedAny = true;
     }
+    // For free space, a recording goes only while deleting can make the room:
+    // on a volume that cannot hold one recording of the longest length even
+    // without the recordings, they are kept and the recording takes what fits.
     while (!(freeSystemSpace() > needFreeSpace())) {
+        const double atMost = freeSystemSpace() + deletableBytes();
+        if (!(atMost > needFreeSpace())) {
+            warnVolumeTooSmall(needFreeSpace(), atMost);
+            return false;
+        }
         if (!deleteOlderFile())
             return false;
     }
+    volumeTooSmallSaid = false;
     return true;
 }
 
-bool ZuMechanic::deleteOlderFile() {
+void ZuMechanic::warnVolumeTooSmall(double need, double atMost) {
+    if (volumeTooSmallSaid)
+        return;
+    volumeTooSmallSaid = true;
+    const QString figures =
+        QStringLiteral(
+            "the volume of the record folder %1 cannot hold one recording of the longest "
+            "length (%2 MB), not even without the recordings in it (%3 MB at most); "
+            "the recordings are kept and recording goes on as far as it fits.")
+            .arg(folder, QString::number(need / megabyte, 'f', 1),
+                 QString::number(atMost / megabyte, 'f', 1));
+    ZuLogEvent::error(QStringLiteral("ZuMechanic: ") + figures);
+    ZuAlert alert(QStringLiteral("VolumeTooSmall"), {}, QStringLiteral("Understand"));
+    alert.informativeText = figures;
+    ZuAlerts::show(alert);
+}
+
+QStringList ZuMechanic::deletablePaths() const {
     QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
     std::sort(names.begin(), names.end());
     const QString progress = QFileInfo(store().stringForKey("ProgressSoundFileName")).fileName();
+    QStringList paths;
     for (const QString& name : names) {
         const QString path = pathOf(name);
         // The progress file is only another name of the recording in progress.
-        if (!isSoundFile(name) || name == progress || ZuFileLock::isLocked(path))
-            continue;
+        if (isSoundFile(name) && name != progress && !ZuFileLock::isLocked(path))
+            paths.append(path);
+    }
+    return paths;
+}
+
+double ZuMechanic::deletableBytes() const {
+    double total = 0.0;
+    for (const QString& path : deletablePaths())
+        total += double(QFileInfo(path).size());
+    return total;
+}
+
+bool ZuMechanic::deleteOlderFile() {
+    for (const QString& path : deletablePaths()) {
         if (ZuKeeper* keep = keeper())
             keep->compressDataFile(path);
         if (removeFileAtPath(path)) {
-            deleteImageFile(name);
+            deleteImageFile(QFileInfo(path).fileName());
             return true;
         }
     }
@@ -478,6 +518,8 @@ double ZuMechanic::needFreeSpace() const {
 }
 
 double ZuMechanic::freeSystemSpace() const {
+    if (freeSpaceProbe)
+        return freeSpaceProbe(folder);
     struct statvfs info {};
     if (::statvfs(QFile::encodeName(folder).constData(), &info) != 0)
         return 0.0;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -105,6 +106,10 @@ public:
     static double maxRecordOneFor(double rate, int32_t channels, double maxRecordTime);
     static double needFreeSpaceFor(double rate, int32_t channels, double maxRecordTime);
     double freeSystemSpace() const;
+    // Where the free space of the record folder's volume comes from; the
+    // volume itself (statvfs) when none is set.
+    using FreeSpaceProbe = std::function<double(const QString& folder)>;
+    void setFreeSpaceProbe(FreeSpaceProbe probe) { freeSpaceProbe = std::move(probe); }
     // Moves the oldest entries of a folder, up to the advice size, into the
     // folder "NightwardenBackup" beside it; answers the bytes moved.
     double moveBackupDataWithPath(const QString& path);
@@ -126,6 +131,10 @@ private:
     ZuKeeper* keeper() const;
     // Files of the recording in progress, which the backup batch leaves alone.
     bool belongsToRecordingInProgress(const QString& path) const;
+    // The recordings deleteOlderFile may take, oldest first.
+    QStringList deletablePaths() const;
+    double deletableBytes() const;
+    void warnVolumeTooSmall(double need, double atMost);
 
     ZuControler* controler = nullptr;
     QString folder;
@@ -138,4 +147,8 @@ private:
     mutable std::mutex inputLock;
     AuStreamBasicDescription formatInput;
     int64_t inputBytes = 0;
+    FreeSpaceProbe freeSpaceProbe;
+    // The warning that the volume cannot hold one recording is given once,
+    // until there is room again.
+    bool volumeTooSmallSaid = false;
 };

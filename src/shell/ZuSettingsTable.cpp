@@ -15,56 +15,59 @@
 
 using Type = ZuSettingsTable::Type;
 
+// A numeric key's range is what its owner can use: the choices of a pop-up or
+// a mode, a source number (-1 for none), the 80 seconds the sound queue holds
+// as prior time, bounds that keep the owners' 32-bit fields from wrapping.
 const QList<ZuSettingsTable::Entry>& ZuSettingsTable::entries() {
     static const QList<Entry> table = {
         {"AuthorizationRequired", Type::Boolean},
-        {"WindowOpacity", Type::Float},
+        {"WindowOpacity", Type::Float, 0, 1},
         {"MainWindow", Type::Frame},
-        {"LastSelectedTabIndex", Type::Integer},
-        {"RecordMode", Type::Integer},
-        {"AutoStartLevel", Type::Integer},
-        {"MonitorSwitch", Type::Integer},
+        {"LastSelectedTabIndex", Type::Integer, 0, 9},
+        {"RecordMode", Type::Integer, 0, 2},
+        {"AutoStartLevel", Type::Integer, 0, 20},
+        {"MonitorSwitch", Type::Integer, 0, 1},
         {"RecordSwitch", Type::Boolean},
         {"ReserveSwitch", Type::Boolean},
-        {"SamplingRateNumber", Type::Integer},
-        {"ChannelsNumber", Type::Integer},
-        {"AutoStopDelayTime", Type::Float},
+        {"SamplingRateNumber", Type::Integer, 0, 2},
+        {"ChannelsNumber", Type::Integer, 1, 2},
+        {"AutoStopDelayTime", Type::Float, 0, 3600},
         {"StartOnTheHour", Type::Boolean},
         {"SliderAlwaysEnable", Type::Boolean},
         {"HideSoundFileFlag", Type::Boolean},
-        {"PreBufferingSeconds", Type::Integer},
+        {"PreBufferingSeconds", Type::Integer, 0, 80},
         {"MarkerSoundSwitch", Type::Boolean},
-        {"MarkerSoundOption", Type::Integer},
+        {"MarkerSoundOption", Type::Integer, 0, 4},
         {"MarkerSoundName", Type::String},
         {"MarkerSoundMonitor", Type::Boolean},
         {"WriteStartTempFile", Type::String},
         {"DisplayTotalTime", Type::Boolean},
         {"AutoRecordStartup", Type::Boolean},
-        {"PeekLevelHoldTime", Type::Double},
-        {"SilenceAlarmMinutes", Type::Integer},
-        {"SilenceAlarmLevel", Type::Double},
+        {"PeekLevelHoldTime", Type::Double, 0, 60},
+        {"SilenceAlarmMinutes", Type::Integer, 0, 10080},
+        {"SilenceAlarmLevel", Type::Double, -120, 0},
         {"DirectoryPath", Type::String},
-        {"SoundFileForm", Type::Integer},
-        {"MaxRecordTime", Type::Integer},
-        {"MaxTotalTime", Type::Integer},
+        {"SoundFileForm", Type::Integer, 0, 0},
+        {"MaxRecordTime", Type::Integer, 1, 86400},
+        {"MaxTotalTime", Type::Integer, 0, 315360000},
         {"BackupAdviceOperation", Type::Boolean},
-        {"BackupAdviceDataSize", Type::Double},
+        {"BackupAdviceDataSize", Type::Double, 1, 1048576},
         {"DefaultReserveValid", Type::Boolean},
         {"DefaultReserveName", Type::String},
-        {"DefaultReserveMonth", Type::Integer},
-        {"DefaultReserveDay", Type::Integer},
-        {"DefaultReserveWeek", Type::Integer},
-        {"DefaultReserveRate", Type::Integer},
-        {"DefaultReserveChannel", Type::Integer},
-        {"DefaultReserveDevice", Type::Integer},
-        {"DefaultReserveMode", Type::Integer},
+        {"DefaultReserveMonth", Type::Integer, 0, 12},
+        {"DefaultReserveDay", Type::Integer, 0, 31},
+        {"DefaultReserveWeek", Type::Integer, 0, 7},
+        {"DefaultReserveRate", Type::Integer, 0, 2},
+        {"DefaultReserveChannel", Type::Integer, 1, 2},
+        {"DefaultReserveDevice", Type::Integer, -1, 999},
+        {"DefaultReserveMode", Type::Integer, 0, 1},
         {"ReserveAutoStartup", Type::Boolean},
         {"TimerList", Type::Array},
-        {"TimerDrawerState", Type::Integer},
+        {"TimerDrawerState", Type::Integer, 0, 1},
         {"VerifyDeleteTimer", Type::Boolean},
         {"AddDateName", Type::Boolean},
         {"AddNoteName", Type::Boolean},
-        {"StepFast", Type::Double},
+        {"StepFast", Type::Double, 1, 1000},
         {"VerifyDelete", Type::Boolean},
         {"EndressPlayMode", Type::Boolean},
         {"ProgressSoundFileName", Type::String},
@@ -73,17 +76,17 @@ const QList<ZuSettingsTable::Entry>& ZuSettingsTable::entries() {
         {"WriteLogBook", Type::Boolean},
         {"TroubleTermination", Type::Boolean},
         {"LastPatrolDate", Type::String},
-        {"recordSourceDevice", Type::Integer},
-        {"PlaybackSourceDevice", Type::Integer},
-        {"MonitorSourceDevice", Type::Integer},
+        {"recordSourceDevice", Type::Integer, -1, 999},
+        {"PlaybackSourceDevice", Type::Integer, -1, 999},
+        {"MonitorSourceDevice", Type::Integer, -1, 999},
         {"UseHightQualitySampling", Type::Boolean},
         {"KeepOperation", Type::Boolean},
         {"KeepFileKeepFolder", Type::String},
-        {"KeepFileKeepPeriod", Type::Integer},
+        {"KeepFileKeepPeriod", Type::Integer, 0, 3650},
         {"CommandPathString", Type::String},
         {"CommandArgumentString", Type::String},
         {"MonitorCommandLine", Type::Boolean},
-        {"CompressRatio", Type::Float},
+        {"CompressRatio", Type::Float, 0.01, 2},
         {"SampleDataFilePath", Type::String},
         {"SampleDataFileName", Type::String},
         {"KeepFileExpandFolder", Type::String},
@@ -110,6 +113,37 @@ void ZuSettingsTable::registerAll() {
     ZuDutyLog::initialize();
     ZuDevice::initialize();
     ZuKeeper::initialize();
+}
+
+void ZuSettingsTable::registerRanges() {
+    for (const Entry& entry : entries())
+        if (entry.hasRange())
+            ZuSettings::standard().registerRange(entry.key, entry.minimum, entry.maximum);
+}
+
+void ZuSettingsTable::checkStored() {
+    const ZuSettings& store = ZuSettings::standard();
+    for (const Entry& entry : entries()) {
+        switch (entry.type) {
+        case Type::Boolean:
+            store.boolForKey(entry.key);
+            break;
+        case Type::Integer:
+            store.integerForKey(entry.key);
+            break;
+        case Type::Float:
+        case Type::Double:
+            store.doubleForKey(entry.key);
+            break;
+        case Type::String:
+        case Type::Frame:
+            store.stringForKey(entry.key);
+            break;
+        case Type::Array:
+            store.arrayForKey(entry.key);
+            break;
+        }
+    }
 }
 
 bool ZuSettingsTable::storeText(const QString& key, const QString& text, QString* message) {
@@ -151,6 +185,12 @@ bool ZuSettingsTable::storeText(const QString& key, const QString& text, QString
     if (!value.isValid()) {
         *message = QStringLiteral("the value \"%1\" of %2 is not %3")
                        .arg(text, key, QLatin1String(typeNames[static_cast<int>(entry->type)]));
+        return false;
+    }
+    if (entry->hasRange() &&
+        !(value.toDouble() >= entry->minimum && value.toDouble() <= entry->maximum)) {
+        *message = QStringLiteral("the value \"%1\" of %2 is out of range (%3)")
+                       .arg(text, key, ZuSettings::rangeText(entry->minimum, entry->maximum));
         return false;
     }
     ZuSettings& store = ZuSettings::standard();

@@ -5,7 +5,9 @@
 #include <QDeadlineTimer>
 #include <QProcessEnvironment>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 NightwardenProcess::NightwardenProcess(const QString& home) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -32,6 +34,22 @@ void NightwardenProcess::limitFileSize(qint64 bytes) {
     });
 }
 
+void NightwardenProcess::writeIntoClosedPipe(bool errorsToo) {
+    int ends[2] = {-1, -1};
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return;
+    ::close(ends[0]);
+    closedPipe = ends[1];
+    process.setProcessChannelMode(errorsToo ? QProcess::ForwardedChannels
+                                            : QProcess::ForwardedOutputChannel);
+    process.setReadChannel(QProcess::StandardError);
+    process.setChildProcessModifier([fd = closedPipe, errorsToo] {
+        ::dup2(fd, STDOUT_FILENO);
+        if (errorsToo)
+            ::dup2(fd, STDERR_FILENO);
+    });
+}
+
 QString NightwardenProcess::program() {
     return nwBinaryDir() + "/src/app/nightwarden";
 }
@@ -39,6 +57,10 @@ QString NightwardenProcess::program() {
 void NightwardenProcess::start(const QStringList& arguments) {
     process.start(program(), arguments);
     process.waitForStarted();
+    if (closedPipe >= 0) {
+        ::close(closedPipe);
+        closedPipe = -1;
+    }
 }
 
 QString NightwardenProcess::output() {

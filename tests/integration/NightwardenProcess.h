@@ -16,6 +16,10 @@ public:
     // The program may write no file beyond this size (as "ulimit -f" does):
     // writes past it fail instead of ending the program.
     void limitFileSize(qint64 bytes);
+    // The program's standard output (and, with errorsToo, its standard error)
+    // goes into a pipe whose reading end is already closed, as when the reader
+    // of a log pipe has gone. Call before start.
+    void writeIntoClosedPipe(bool errorsToo);
     // Waits until the program has written a line containing text to standard error.
     bool waitForOutput(const QString& text, int timeoutMs = 10000);
     bool waitForFinished(int timeoutMs = 20000);
@@ -31,4 +35,5 @@ public:
 private:
     QProcess process;
     QString captured;
+    int closedPipe = -1;
 };
