@@ -406,9 +406,10 @@ bool ZuMechanic::deleteOlderFile() {
         // The progress file is only another name of the recording in progress.
         if (!isSoundFile(name) || name == progress || ZuFileLock::isLocked(path))
             continue;
-        if (ZuKeeper* keep = keeper())
-            keep->compressDataFile(path);
-        if (removeFileAtPath(path)) {
+        // A file the keeper could not copy stays; one already gone is deleted.
+        if (ZuKeeper* keep = keeper(); keep && !keep->compressDataFile(path))
+            continue;
+        if (removeFileAtPath(path) || !QFileInfo::exists(path)) {
             deleteImageFile(name);
             return true;
         }
