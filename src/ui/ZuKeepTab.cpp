@@ -77,8 +77,9 @@ QLabel* total(const QString& captionKey, ZuControl* control, const QString& obje
 ZuKeepTab::ZuKeepTab(ZuKeeper* owner, QWidget* parent)
     : QWidget(parent), keeper(owner), view(new ZuKeepTableView(owner)) {
     view->setObjectName("keepTable");
-    // Five narrow columns share the tab's width: no sideways scrolling.
-    view->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // The times take what they need, the size the rest: no sideways scrolling.
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    view->horizontalHeader()->setSectionResizeMode(4, QHeaderView::Stretch);
     view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     auto* totals = new QHBoxLayout;
