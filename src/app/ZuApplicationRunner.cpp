@@ -1,5 +1,6 @@
 #include "app/ZuApplicationRunner.h"
 
+#include "keeping/ZuKeeper.h"
 #include "platform/ZuConsole.h"
 #include "platform/ZuMainThread.h"
 #include "platform/ZuSettings.h"
@@ -31,6 +32,11 @@ void ZuApplicationRunner::quitAfter(double seconds) {
 void ZuApplicationRunner::terminateBySignal() {
     if (finished)
         return;
+    // A second signal while the keeper's work is awaited ends at once.
+    if (waitingForKeeper) {
+        quitWithoutKeeper();
+        return;
+    }
     // Recording ends cleanly, but the switches stay as stored so that the next
     // launch takes up the duty where this one left it.
     ZuSettings& store = ZuSettings::standard();
@@ -45,7 +51,11 @@ void ZuApplicationRunner::terminateBySignal() {
         finish();
         break;
     case ZuTerminateReply::Later:
-        ZuConsole::line(QStringLiteral("Nightwarden: quitting when keeping is complete."));
+        ZuConsole::line(QStringLiteral("Nightwarden: quitting when keeping is complete (at "
+                                       "once on a second signal or after %1 seconds).")
+                            .arg(keeperWaitSeconds));
+        waitingForKeeper = true;
+        QTimer::singleShot(keeperWaitSeconds * 1000, this, [this] { quitWithoutKeeper(); });
         break;
     case ZuTerminateReply::Cancel:
         // The duty goes on with recording stopped; the store says so too.
@@ -54,6 +64,15 @@ void ZuApplicationRunner::terminateBySignal() {
         store.synchronize();
         break;
     }
+}
+
+void ZuApplicationRunner::quitWithoutKeeper() {
+    if (finished)
+        return;
+    ZuConsole::line(QStringLiteral("Nightwarden: quitting without waiting for compression; the "
+                                   "copies not yet compressed stay in the keep folder."));
+    controler->keeper()->stopCompressing();
+    finish();
 }
 
 void ZuApplicationRunner::hide() {

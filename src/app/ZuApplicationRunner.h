@@ -30,10 +30,15 @@ public:
 
 private:
     void terminateBySignal();
+    void quitWithoutKeeper();
     void finish();
+
+    // How long a signalled quit waits for the keeper's compression.
+    static constexpr int keeperWaitSeconds = 60;
 
     ZuControler* controler;
     QWidget* mainWindow = nullptr;
     std::unique_ptr<ZuSignalWatch> signalWatch;
     bool finished = false;
+    bool waitingForKeeper = false;
 };

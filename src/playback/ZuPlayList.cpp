@@ -1,5 +1,6 @@
 #include "playback/ZuPlayList.h"
 
+#include "keeping/ZuKeeper.h"
 #include "platform/ZuFileLock.h"
 #include "platform/ZuLocalized.h"
 #include "recording/ZuMechanic.h"
@@ -63,27 +64,13 @@ QVariantMap ZuPlayList::rowFor(const QString& folder, const QString& name) const
     const QString path = folder + QLatin1Char('/') + name;
     const int sh = twoDigits(name, 22), sm = twoDigits(name, 24), ss = twoDigits(name, 26);
     const int eh = twoDigits(name, 29), em = twoDigits(name, 31), es = twoDigits(name, 33);
-    // The stop time carries no date: a recording over midnight ends "earlier".
-    int seconds = es - ss;
-    int minutes = em - sm;
-    int hours = eh - sh;
-    if (seconds < 0) {
-        seconds += 60;
-        --minutes;
-    }
-    if (minutes < 0) {
-        minutes += 60;
-        --hours;
-    }
-    if (hours < 0)
-        hours += 24;
     QVariantMap row;
     row[lockFlagKey] =
         ZuFileLock::isLocked(path) ? ZuLocalized::text(QStringLiteral("CheckMark")) : QString();
     row[recordDateKey] = name.mid(15, 2) + '.' + name.mid(17, 2) + '.' + name.mid(19, 2);
     row[startTimeKey] = timeStringWithHour(sh, sm, ss);
     row[endTimeKey] = timeStringWithHour(eh, em, es);
-    row[recordTimeKey] = periodStringWithHour(hours, minutes, seconds);
+    row[recordTimeKey] = periodStringWithSeconds(ZuKeeper::totalSecondOfFile(name));
     row[fileSizeKey] = double(QFileInfo(path).size()) / 1048576.0;
     row[remarkKey] = noteOfFile(path);
     return row;

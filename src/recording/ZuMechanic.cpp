@@ -462,9 +462,10 @@ double ZuMechanic::deletableBytes() const {
 
 bool ZuMechanic::deleteOlderFile() {
     for (const QString& path : deletablePaths()) {
-        if (ZuKeeper* keep = keeper())
-            keep->compressDataFile(path);
-        if (removeFileAtPath(path)) {
+        // A file the keeper could not copy stays; one already gone is deleted.
+        if (ZuKeeper* keep = keeper(); keep && !keep->compressDataFile(path))
+            continue;
+        if (removeFileAtPath(path) || !QFileInfo::exists(path)) {
             deleteImageFile(QFileInfo(path).fileName());
             return true;
         }

@@ -268,6 +268,11 @@ ZuTerminateReply ZuControler::applicationShouldTerminate(bool checkAdministrator
         ZuConsole::line(QStringLiteral("standing by complete keeping."));
         ZuNotificationCenter::defaultCenter().addObserver(
             dataKeepComplete, this, [this](const ZuNotification&) { dataKeepCompletedHandler(); });
+        // The queue may have drained while the alert was up.
+        if (!keeperComponent->isCompressing()) {
+            ZuNotificationCenter::defaultCenter().removeObserver(this, dataKeepComplete);
+            return ZuTerminateReply::Now;
+        }
         if (app)
             app->hide();
         if (mainWindow)

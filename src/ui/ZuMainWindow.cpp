@@ -4,6 +4,7 @@
 #include "recording/ZuRecorder.h"
 #include "shell/ZuControler.h"
 #include "ui/ZuControlBinding.h"
+#include "ui/ZuKeepTab.h"
 #include "ui/ZuLedMeterWidget.h"
 
 #include <QCheckBox>
@@ -52,8 +53,7 @@ ZuMainWindow::ZuMainWindow(ZuControler* owner, std::function<void()> quitRequest
                                   "ReserveWeek", "StartTime", "StopTime", "SampleRate",
                                   "ChannelsNumber", "SourceDevice", "RecordMode"}),
                     ZuLocalized::text("ReserveTab"));
-    tabView->addTab(makeTableTab({"RecordDate", "StartTime", "EndTime", "RecordTime", "FileSize"}),
-                    ZuLocalized::text("KeepTab"));
+    tabView->addTab(new ZuKeepTab(controler->keeper()), ZuLocalized::text("KeepTab"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(tabView);
