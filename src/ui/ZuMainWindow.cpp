@@ -5,6 +5,7 @@
 #include "shell/ZuControler.h"
 #include "ui/ZuControlBinding.h"
 #include "ui/ZuLedMeterWidget.h"
+#include "ui/ZuReserverTab.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -48,10 +49,7 @@ ZuMainWindow::ZuMainWindow(ZuControler* owner, std::function<void()> quitRequest
     tabView->addTab(makeTableTab({"LockFlag", "RecordDate", "StartTime", "EndTime", "RecordTime",
                                   "FileSize", "Remark"}),
                     ZuLocalized::text("PlayerTab"));
-    tabView->addTab(makeTableTab({"EnabledReserve", "ReserveName", "ReserveMonth", "ReserveDay",
-                                  "ReserveWeek", "StartTime", "StopTime", "SampleRate",
-                                  "ChannelsNumber", "SourceDevice", "RecordMode"}),
-                    ZuLocalized::text("ReserveTab"));
+    tabView->addTab(new ZuReserverTab(controler->reserver()), ZuLocalized::text("ReserveTab"));
     tabView->addTab(makeTableTab({"RecordDate", "StartTime", "EndTime", "RecordTime", "FileSize"}),
                     ZuLocalized::text("KeepTab"));
     auto* layout = new QVBoxLayout(this);
