@@ -103,7 +103,11 @@ QWidget* ZuMainWindow::makeRecorderTab() {
     time->addStretch();
     grid->addLayout(time, 5, 2);
     grid->addWidget(display(&recorder->reserveNameText, "reserveNameText"), 6, 1);
-    grid->addWidget(display(&recorder->reserveTimeText, "reserveTimeText"), 6, 2);
+    auto* reserveTime = new QHBoxLayout;
+    reserveTime->setSpacing(6);
+    reserveTime->addWidget(display(&recorder->timeInfoText, "timeInfoText"));
+    reserveTime->addWidget(display(&recorder->reserveTimeText, "reserveTimeText"), 1);
+    grid->addLayout(reserveTime, 6, 2);
 
     auto* bottom = new QHBoxLayout;
     auto* authorization = new QCheckBox(ZuLocalized::text("AuthorizationRequired"));

@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -93,7 +92,7 @@ ZuReserverTab::ZuReserverTab(ZuReserver* owner, QWidget* parent)
     tableView->horizontalHeader()->setMinimumSectionSize(24);
     tableView->verticalHeader()->hide();
     tableView->verticalHeader()->setDefaultSectionSize(20);
-    const int widths[] = {28, 110, 48, 40, 76, 50, 50, 72, 60, 80};
+    const int widths[] = {22, 104, 48, 44, 60, 42, 42, 78, 54, 80};
     for (int i = 0; i < 10; ++i)
         tableView->setColumnWidth(i, widths[i]);
 
@@ -156,49 +155,57 @@ QWidget* ZuReserverTab::makeEditor() {
     enabled->setObjectName("timerEnabledCheck");
     ZuControlBinding::bind(enabled, &reserver->timerEnabledCheck);
 
-    auto* grid = new QGridLayout(editorPanel);
-    grid->setContentsMargins(8, 6, 8, 6);
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(4);
-    grid->addWidget(label("ReserveName"), 0, 0);
-    grid->addWidget(name, 0, 1, 1, 3);
-    grid->addWidget(enabled, 0, 4);
-    grid->addWidget(label("ReserveMonth"), 0, 5);
-    grid->addWidget(popup(&reserver->timerMonthPopup), 0, 6);
-    grid->addWidget(label("ReserveDay"), 0, 7);
-    grid->addWidget(popup(&reserver->timerDayPopup), 0, 8);
-    grid->addWidget(label("ReserveWeek"), 0, 9);
-    grid->addWidget(popup(&reserver->timerWeekPopup), 0, 10);
-
-    auto clock = [&](ZuControl* hour, ZuControl* minute) {
+    // Three rows that fit the tab's width: what and when, the clock, how.
+    auto* rows = new QVBoxLayout(editorPanel);
+    rows->setContentsMargins(8, 6, 8, 6);
+    rows->setSpacing(4);
+    auto row = [rows] {
         auto* box = new QHBoxLayout;
-        box->setSpacing(2);
-        box->addWidget(popup(hour));
-        box->addWidget(new QLabel(QStringLiteral(":")));
-        box->addWidget(popup(minute));
+        box->setSpacing(6);
+        rows->addLayout(box);
         return box;
     };
-    grid->addWidget(label("StartTime"), 1, 0);
-    grid->addLayout(clock(&reserver->timerStartHourPopup, &reserver->timerStartMinutePopup), 1, 1);
-    grid->addWidget(label("StopTime"), 1, 2);
-    grid->addLayout(clock(&reserver->timerStopHourPopup, &reserver->timerStopMinutePopup), 1, 3);
-    grid->addWidget(label("RecordMode"), 1, 5);
-    grid->addWidget(popup(&reserver->timerModePopup), 1, 6, 1, 2);
-    grid->addWidget(label("ChannelsNumber"), 1, 8);
-    grid->addWidget(popup(&reserver->timerChannelsPopup), 1, 9, 1, 2);
+    QHBoxLayout* first = row();
+    first->addWidget(label("ReserveName"));
+    first->addWidget(name, 1);
+    first->addWidget(enabled);
+    first->addWidget(label("ReserveMonth"));
+    first->addWidget(popup(&reserver->timerMonthPopup));
+    first->addWidget(label("ReserveDay"));
+    first->addWidget(popup(&reserver->timerDayPopup));
+    first->addWidget(label("ReserveWeek"));
+    first->addWidget(popup(&reserver->timerWeekPopup));
 
-    grid->addWidget(label("SourceDevice"), 2, 0);
-    grid->addWidget(popup(&reserver->timerDevicePopup), 2, 1, 1, 3);
-    grid->addWidget(label("SampleRate"), 2, 5);
-    grid->addWidget(popup(&reserver->timerSamplePopup), 2, 6, 1, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(button(&reserver->timerAddButton));
-    buttons->addWidget(button(&reserver->timerCopyButton));
-    buttons->addWidget(button(&reserver->timerDeleteButton));
-    grid->addLayout(buttons, 2, 8, 1, 3);
-    grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(3, 1);
+    QHBoxLayout* second = row();
+    auto clock = [&](const char* key, ZuControl* hour, ZuControl* minute) {
+        second->addWidget(label(key));
+        second->addWidget(popup(hour));
+        second->addWidget(new QLabel(QStringLiteral(":")));
+        second->addWidget(popup(minute));
+        second->addSpacing(8);
+    };
+    clock("StartTime", &reserver->timerStartHourPopup, &reserver->timerStartMinutePopup);
+    clock("StopTime", &reserver->timerStopHourPopup, &reserver->timerStopMinutePopup);
+    second->addStretch();
+    second->addWidget(label("RecordMode"));
+    second->addWidget(popup(&reserver->timerModePopup));
+    second->addWidget(label("ChannelsNumber"));
+    second->addWidget(popup(&reserver->timerChannelsPopup));
+
+    QHBoxLayout* third = row();
+    third->addWidget(label("SourceDevice"));
+    QComboBox* source = popup(&reserver->timerDevicePopup);
+    source->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    source->setMinimumContentsLength(14);
+    third->addWidget(source, 1);
+    third->addWidget(label("SampleRate"));
+    QComboBox* rate = popup(&reserver->timerSamplePopup);
+    rate->setMinimumContentsLength(9);
+    third->addWidget(rate);
+    third->addSpacing(8);
+    third->addWidget(button(&reserver->timerAddButton));
+    third->addWidget(button(&reserver->timerCopyButton));
+    third->addWidget(button(&reserver->timerDeleteButton));
     return editorPanel;
 }
 
