@@ -3,6 +3,7 @@
 // gap, the waiting display, and switching off with and without warnings.
 #include "ZuScheduleTestSupport.h"
 
+#include <QDir>
 #include <QFile>
 
 namespace {
@@ -130,4 +131,27 @@ TEST_F(RecorderReserveTest, SwitchingOffShortlyBeforeAStartAsksAndCancelKeepsThe
     EXPECT_EQ(r.actionMethod(), 4);
     ZuClock::advance(5);
     EXPECT_FALSE(r.recordState());
+}
+
+TEST_F(RecorderReserveTest, OnTheNightsTheClocksChangeEachWindowIsRecordedOnce) {
+    const BerlinTime berlin;
+    // Autumn: 02:00 to 03:00 comes twice; the window opens at its first 02:15.
+    store({{"Twice", 1, at(2, 15), at(2, 20), 0, 0, 1, 0, 0, 0, 0}});
+    ZuClock::useManual(QDateTime(QDate(2026, 10, 25), QTime(2, 10), QTimeZone(7200)));
+    launch();
+    switchReservation(1);
+    run(75 * 60);
+    EXPECT_EQ(recordings(), QStringList{"_Nightwarden_20261025_021500~022000.aif"});
+    switchReservation(0);
+    controler.reset();
+    QDir(folder()).removeRecursively();
+
+    // Spring: 02:00 to 03:00 never comes; the window opens an hour late.
+    store({{"Skipped", 1, at(2, 30), at(2, 35), 0, 0, 1, 0, 0, 0, 0}});
+    setNow(QDate(2026, 3, 29), 1, 55);
+    launch();
+    switchReservation(1);
+    run(50 * 60);
+    EXPECT_EQ(recordings(), QStringList{"_Nightwarden_20260329_033000~033500.aif"});
+    EXPECT_EQ(recorder().condition(), 3);
 }
