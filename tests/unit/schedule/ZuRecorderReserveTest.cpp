@@ -155,3 +155,21 @@ TEST_F(RecorderReserveTest, OnTheNightsTheClocksChangeEachWindowIsRecordedOnce) 
     EXPECT_EQ(recordings(), QStringList{"_Nightwarden_20260329_033000~033500.aif"});
     EXPECT_EQ(recorder().condition(), 3);
 }
+
+TEST_F(RecorderReserveTest, ReservationsSwitchOnAtLaunchOnlyWhenRecordingDoesNot) {
+    store({{"Later", 1, at(20, 0), at(21, 0), 0, 1, 1, 0, 0, 0, 0}});
+    ZuSettings::standard().setBool(true, "ReserveAutoStartup");
+    setNow(day, 10, 0);
+    launch();
+    EXPECT_EQ(recorder().reserveButton.state(), 1);
+    EXPECT_EQ(recorder().condition(), 3);
+    EXPECT_EQ(recorder().reserveName(), "Later");
+    switchReservation(0);
+    controler.reset();
+
+    ZuSettings::standard().setBool(true, "AutoRecordStartup");
+    launch();
+    EXPECT_EQ(recorder().reserveButton.state(), 0);
+    EXPECT_EQ(recorder().recordButton.state(), 1);
+    switchRecording(0);
+}
