@@ -20,6 +20,7 @@ class ZuAudioFile;
 class ZuControler;
 class ZuMechanic;
 class ZuQueBuffer;
+class ZuReserverElement;
 class ZuTimer;
 
 // The recording engine. The capture callback keeps the latest 80 seconds of
@@ -34,7 +35,8 @@ class ZuTimer;
 // ZuRecorderCapture.cpp (audio-thread callbacks, the queue),
 // ZuRecorderWrite.cpp (write thread and conversion), ZuRecorderControl.cpp
 // (actions, condition machine, start and stop, display, sleep and wake),
-// ZuRecorderFiles.cpp (names, information block, progress link, relay, rescue).
+// ZuRecorderFiles.cpp (names, information block, progress link, relay, rescue),
+// ZuRecorderReserve.cpp (the reservation mode).
 class ZuRecorder : public ZuRecordDeviceClient {
 public:
     static void initialize();
@@ -68,6 +70,12 @@ public:
     void actLevelSlider(ZuControl& sender);
     void actHourButton(ZuControl& sender);
     void actReserveButton(ZuControl& sender);
+    // The reservation mode's check, once a second while the switch is on.
+    void recordTimerPeriodic();
+    void startReserveRecordWithElement(const ZuReserverElement& entry);
+    double recordPeriod() const { return recordPeriodValue; }
+    // The waiting display's countdown: 4'05" or 45" followed by "Before".
+    static QString countdownText(int32_t seconds);
     void restartRecording();
     void startRecording();
     void stopRecording();
@@ -261,6 +269,11 @@ private:
     void answerWriteError();
     void answerVanishedFile();
     bool writeFileVanished() const;
+    void switchReserveOn();
+    void switchReserveOff(ZuControl& sender);
+    void showNextElement();
+    void useRecordSource(int32_t number);
+    void dispWaitingCondition();
     bool writeInformation(const QString& path, const QDateTime& startDate,
                           const QDateTime& stopDate, const QString& option, double rate,
                           int32_t channels);
@@ -300,6 +313,9 @@ private:
     bool autoStartupValue = false;
     QDateTime sleepinDate;
     bool modeTimer = false;
+    std::unique_ptr<ZuTimer> recordTimer;
+    double recordPeriodValue = 0.0;
+    QDateTime timerStartDate;
     QString markerSoundName;
     bool markerSwitchValue = false;
     int32_t markerOptionValue = 0;

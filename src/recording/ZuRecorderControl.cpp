@@ -14,6 +14,7 @@
 #include "recording/ZuLevelMeter.h"
 #include "recording/ZuMechanic.h"
 #include "recording/ZuQueBuffer.h"
+#include "schedule/ZuReserver.h"
 #include "shell/ZuAuthorization.h"
 #include "shell/ZuControler.h"
 
@@ -52,7 +53,8 @@ void ZuRecorder::actRecordButton(ZuControl& sender) {
         store().synchronize();
         return;
     }
-    reserveButton.setEnabled(true);
+    ZuReserver* reserver = controler ? controler->reserver() : nullptr;
+    reserveButton.setEnabled(reserver && reserver->validReserves() > 0);
     recordOFF();
     resetRecordButtonImage();
 }
@@ -94,12 +96,6 @@ void ZuRecorder::_actHourButton() {
     store().setBool(startOnTheHourValue, "StartOnTheHour");
     store().synchronize();
     ZuLogEvent::post(QStringLiteral("HourSwitchChange"));
-}
-
-void ZuRecorder::actReserveButton(ZuControl& sender) {
-    store().setBool(sender.state() != 0, "ReserveSwitch");
-    store().synchronize();
-    recordButton.setEnabled(sender.state() == 0);
 }
 
 void ZuRecorder::restartRecording() {
@@ -250,8 +246,7 @@ void ZuRecorder::dispCondition() {
                                                                                       : black);
         break;
     case 3:
-        conditionText.setText(ZuLocalized::text(QStringLiteral("Standby")));
-        conditionText.setColor(black);
+        dispWaitingCondition();
         break;
     default:
         break;

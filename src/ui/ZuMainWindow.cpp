@@ -6,6 +6,7 @@
 #include "ui/ZuControlBinding.h"
 #include "ui/ZuKeepTab.h"
 #include "ui/ZuLedMeterWidget.h"
+#include "ui/ZuReserverTab.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -49,10 +50,7 @@ ZuMainWindow::ZuMainWindow(ZuControler* owner, std::function<void()> quitRequest
     tabView->addTab(makeTableTab({"LockFlag", "RecordDate", "StartTime", "EndTime", "RecordTime",
                                   "FileSize", "Remark"}),
                     ZuLocalized::text("PlayerTab"));
-    tabView->addTab(makeTableTab({"EnabledReserve", "ReserveName", "ReserveMonth", "ReserveDay",
-                                  "ReserveWeek", "StartTime", "StopTime", "SampleRate",
-                                  "ChannelsNumber", "SourceDevice", "RecordMode"}),
-                    ZuLocalized::text("ReserveTab"));
+    tabView->addTab(new ZuReserverTab(controler->reserver()), ZuLocalized::text("ReserveTab"));
     tabView->addTab(new ZuKeepTab(controler->keeper()), ZuLocalized::text("KeepTab"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -105,7 +103,11 @@ QWidget* ZuMainWindow::makeRecorderTab() {
     time->addStretch();
     grid->addLayout(time, 5, 2);
     grid->addWidget(display(&recorder->reserveNameText, "reserveNameText"), 6, 1);
-    grid->addWidget(display(&recorder->reserveTimeText, "reserveTimeText"), 6, 2);
+    auto* reserveTime = new QHBoxLayout;
+    reserveTime->setSpacing(6);
+    reserveTime->addWidget(display(&recorder->timeInfoText, "timeInfoText"));
+    reserveTime->addWidget(display(&recorder->reserveTimeText, "reserveTimeText"), 1);
+    grid->addLayout(reserveTime, 6, 2);
 
     auto* bottom = new QHBoxLayout;
     auto* authorization = new QCheckBox(ZuLocalized::text("AuthorizationRequired"));
