@@ -7,6 +7,7 @@
 #include "platform/ZuConsole.h"
 #include "platform/ZuLogEvent.h"
 #include "platform/ZuSettings.h"
+#include "playback/ZuAnalyzer.h"
 #include "recording/ZuAudioFile.h"
 #include "recording/ZuMechanic.h"
 #include "shell/ZuControler.h"
@@ -30,6 +31,17 @@ const QString stopForm = QStringLiteral("HHmmss");
 bool putBig32(QFile& file, qint64 offset, uint32_t value) {
     const char bytes[4] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
     return file.seek(offset) && file.write(bytes, 4) == 4;
+}
+
+// Asks for the waveform picture of a recording; a renamed progress file's
+// previous picture goes, so that renewals leave no stale pictures behind.
+void makeImage(ZuControler* controler, const QString& path, const QString& previous = QString()) {
+    ZuAnalyzer* analyzer = controler ? controler->analyzer() : nullptr;
+    if (!analyzer)
+        return;
+    if (!previous.isEmpty() && previous != path)
+        ZuAnalyzer::deleteImageFile(previous);
+    analyzer->createImageFileWithSoundFile(path);
 }
 } // namespace
 
@@ -108,6 +120,7 @@ void ZuRecorder::moveToFinalName() {
         return;
     }
     writeInformationWithPath(path, recordStartDateValue, stop, QString());
+    makeImage(controler, path);
 }
 
 void ZuRecorder::makeProgressSoundFile() {
@@ -146,6 +159,7 @@ void ZuRecorder::renewalProgressSoundFile() {
         return;
     }
     mechanic->setAIFFFileHeader(path, channelsValue);
+    makeImage(controler, path, old);
     store().setString(path, "ProgressSoundFileName");
     store().synchronize();
 }
@@ -278,5 +292,6 @@ void ZuRecorder::rescueTempFile() {
         return;
     }
     writeInformation(path, start, lastCrashDateValue, QStringLiteral("*"), rate, count);
+    makeImage(controler, path);
     ZuLogEvent::report(QStringLiteral("ZuRecorder: last recording file is rescued."));
 }

@@ -5,6 +5,7 @@
 #include "shell/ZuControler.h"
 #include "ui/ZuControlBinding.h"
 #include "ui/ZuLedMeterWidget.h"
+#include "ui/ZuPlayerTab.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -45,8 +46,11 @@ ZuMainWindow::ZuMainWindow(ZuControler* owner, std::function<void()> quitRequest
     setWindowTitle(QStringLiteral("Nightwarden"));
     tabView = new QTabWidget(this);
     tabView->addTab(makeRecorderTab(), ZuLocalized::text("RecorderTab"));
-    tabView->addTab(makeTableTab({"LockFlag", "RecordDate", "StartTime", "EndTime", "RecordTime",
-                                  "FileSize", "Remark"}),
+    const QStringList playerColumns{"LockFlag",   "RecordDate", "StartTime", "EndTime",
+                                    "RecordTime", "FileSize",   "Remark"};
+    tabView->addTab(new ZuPlayerTab(controler,
+                                    static_cast<QTableWidget*>(makeTableTab(playerColumns)),
+                                    playerColumns),
                     ZuLocalized::text("PlayerTab"));
     tabView->addTab(makeTableTab({"EnabledReserve", "ReserveName", "ReserveMonth", "ReserveDay",
                                   "ReserveWeek", "StartTime", "StopTime", "SampleRate",
