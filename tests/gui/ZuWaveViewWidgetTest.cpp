@@ -10,6 +10,7 @@
 #include "playback/ZuPlayer.h"
 #include "playback/ZuWaveView.h"
 #include "recording/ZuAudioFile.h"
+#include "recording/ZuMechanic.h"
 #include "shell/ZuControler.h"
 #include "support/NwAiff.h"
 #include "support/NwTestSupport.h"
@@ -131,6 +132,16 @@ TEST(WaveViewWidget, ThePlayerTabShowsTheSelectedRecordingsPictureOnceBuilt) {
     // Cyan under magenta turns white.
     EXPECT_EQ(wave->grab().toImage().pixelColor(150, 20), QColor(255, 255, 255));
     EXPECT_EQ(wave->grab().toImage().pixelColor(150, 5), QColor(255, 0, 255));
+    // The position line at a third of the sound, drawn on the shown picture.
+    ASSERT_TRUE(controler.mechanic()->openAIFFFileWithPath(sound));
+    ZuAnalyzer& analyzer = *controler.analyzer();
+    analyzer.drawPositionLine(analyzer.pointAtPosition(controler.mechanic()->numDatas() / 3));
+    EXPECT_EQ(analyzer.savePoint(), 160);
+    QApplication::processEvents();
+    EXPECT_EQ(wave->grab().toImage().pixelColor(160, 5), QColor(255, 0, 0));
     keepPicture(&window, "player-tab-selection");
+    analyzer.erasePositionLine();
+    QApplication::processEvents();
+    EXPECT_EQ(wave->grab().toImage().pixelColor(160, 5), QColor(255, 0, 255));
     controler.applicationWillTerminate();
 }
