@@ -18,7 +18,6 @@
 #include "recording/ZuRecorder.h"
 #include "shell/ZuControler.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -170,11 +169,3 @@ void EmptyCycleBaseline(benchmark::State& state) {
 BENCHMARK(EmptyCycleBaseline);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

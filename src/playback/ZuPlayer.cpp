@@ -28,6 +28,7 @@ void ZuPlayer::initialize() {
 
 ZuPlayer::ZuPlayer() {
     initialize();
+    observeWaveImages();
 }
 
 void ZuPlayer::awakeFromNib() {

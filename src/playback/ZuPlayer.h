@@ -2,10 +2,12 @@
 
 #include "platform/ZuControl.h"
 #include "playback/ZuPlayList.h"
+#include "playback/ZuWaveView.h"
 
 #include <cstdint>
 
 class ZuControler;
+struct ZuNotification;
 
 // The player tab: transport, the recordings table and the file operations.
 class ZuPlayer {
@@ -13,6 +15,9 @@ public:
     static void initialize();
 
     ZuPlayer();
+    ~ZuPlayer();
+    ZuPlayer(const ZuPlayer&) = delete;
+    ZuPlayer& operator=(const ZuPlayer&) = delete;
     void setControler(ZuControler* owner) { controler = owner; }
 
     void awakeFromNib();
@@ -25,6 +30,12 @@ public:
     // Reads the list afresh from the record folder.
     void initDataSource();
     void renewListAndControl() { initDataSource(); }
+
+    // The wave view under the table. showWaveImage shows the picture of a
+    // recording, or the progress image while its picture is built.
+    ZuWaveView* waveView() { return &wave; }
+    void showWaveImage(const QString& path);
+    void imageFileNotificationHandler(const ZuNotification& notification);
 
     int32_t stepFast() const { return step; }
     void setStepFast(int32_t value) { step = value; }
@@ -40,8 +51,11 @@ public:
     ZuControl endlessPlayCheck{"endlessPlayCheck"};
 
 private:
+    void observeWaveImages();
     ZuControler* controler = nullptr;
     ZuPlayList playList;
+    ZuWaveView wave;
+    QString waveImagePath;
     int32_t step = 10;
     bool verify = true;
     bool endless = true;

@@ -7,6 +7,7 @@
 #include "platform/ZuConsole.h"
 #include "platform/ZuLogEvent.h"
 #include "platform/ZuSettings.h"
+#include "playback/ZuAnalyzer.h"
 #include "recording/ZuAudioFile.h"
 #include "recording/ZuMechanic.h"
 #include "shell/ZuControler.h"
@@ -32,6 +33,17 @@ const QString stopForm = QStringLiteral("HHmmss");
 bool putBig32(QFile& file, qint64 offset, uint32_t value) {
     const char bytes[4] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
     return file.seek(offset) && file.write(bytes, 4) == 4;
+}
+
+// Asks for the waveform picture of a recording; a renamed progress file's
+// previous picture goes, so that renewals leave no stale pictures behind.
+void makeImage(ZuControler* controler, const QString& path, const QString& previous = QString()) {
+    ZuAnalyzer* analyzer = controler ? controler->analyzer() : nullptr;
+    if (!analyzer)
+        return;
+    if (!previous.isEmpty() && previous != path)
+        ZuAnalyzer::deleteImageFile(previous);
+    analyzer->createImageFileWithSoundFile(path);
 }
 } // namespace
 
@@ -120,6 +132,7 @@ void ZuRecorder::moveToFinalName() {
     lastFilePath = path;
     lastFileStart = recordStartDateValue;
     lastFileStop = stop;
+    makeImage(controler, path);
 }
 
 void ZuRecorder::makeProgressSoundFile() {
@@ -158,6 +171,7 @@ void ZuRecorder::renewalProgressSoundFile() {
         return;
     }
     mechanic->setAIFFFileHeader(path, channelsValue);
+    makeImage(controler, path, old);
     store().setString(path, "ProgressSoundFileName");
     store().synchronize();
 }
@@ -369,5 +383,6 @@ void ZuRecorder::rescueTempFile() {
         return;
     }
     writeInformation(path, start, lastCrashDateValue, QStringLiteral("*"), rate, count);
+    makeImage(controler, path);
     ZuLogEvent::report(QStringLiteral("ZuRecorder: last recording file is rescued."));
 }

@@ -12,6 +12,7 @@
 #include "platform/ZuNotificationCenter.h"
 #include "platform/ZuPaths.h"
 #include "platform/ZuSettings.h"
+#include "playback/ZuAnalyzer.h"
 #include "playback/ZuPlayer.h"
 #include "preferences/ZuPrefer.h"
 #include "recording/ZuLevelMeter.h"
@@ -58,8 +59,8 @@ ZuControler::ZuControler()
       reservelistComponent(std::make_unique<ZuReserveList>()),
       meterComponent(std::make_unique<ZuLevelMeter>()),
       dutylogComponent(std::make_unique<ZuDutyLog>()),
-      devicerComponent(std::make_unique<ZuDevice>()),
-      keeperComponent(std::make_unique<ZuKeeper>()) {
+      devicerComponent(std::make_unique<ZuDevice>()), keeperComponent(std::make_unique<ZuKeeper>()),
+      analyzerComponent(std::make_unique<ZuAnalyzer>()) {
     initialize();
     preferComponent->setControler(this);
     playerComponent->setControler(this);
@@ -70,6 +71,7 @@ ZuControler::ZuControler()
     meterComponent->setControler(this);
     dutylogComponent->setControler(this);
     keeperComponent->setControler(this);
+    analyzerComponent->setControler(this);
     devicerComponent->setClients(deviceClient<ZuRecordDeviceClient>(recorderComponent.get()),
                                  deviceClient<ZuLevelDeviceClient>(meterComponent.get()),
                                  deviceClient<ZuPlayDeviceClient>(playerComponent.get()));
@@ -103,6 +105,7 @@ void ZuControler::awakeFromNib() {
     recorderComponent->awakeFromNib();
     meterComponent->awakeFromNib();
     playerComponent->awakeFromNib();
+    analyzerComponent->awakeFromNib();
     reservelistComponent->awakeFromNib();
     reserverComponent->awakeFromNib();
     preferComponent->awakeFromNib();

@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <memory>
 
+class ZuAnalyzer;
 class ZuApplicationPort;
 class ZuDevice;
 class ZuDutyLog;
@@ -45,6 +46,7 @@ public:
     ZuPlayer* player() const { return playerComponent.get(); }
     ZuRecorder* recorder() const { return recorderComponent.get(); }
     ZuMechanic* mechanic() const { return mechanicComponent.get(); }
+    ZuAnalyzer* analyzer() const { return analyzerComponent.get(); }
     ZuReserver* reserver() const { return reserverComponent.get(); }
     ZuLevelMeter* meter() const { return meterComponent.get(); }
     ZuDutyLog* dutylog() const { return dutylogComponent.get(); }
@@ -98,6 +100,8 @@ private:
     std::unique_ptr<ZuDutyLog> dutylogComponent;
     std::unique_ptr<ZuDevice> devicerComponent;
     std::unique_ptr<ZuKeeper> keeperComponent;
+    // Last, so that it goes first: its builders read through the mechanic.
+    std::unique_ptr<ZuAnalyzer> analyzerComponent;
     bool authorizationRequired = false;
     float windowOpacity = 1.0f;
 };

@@ -7,6 +7,7 @@
 #include "ui/ZuKeepTab.h"
 #include "ui/ZuLedMeterWidget.h"
 #include "ui/ZuReserverTab.h"
+#include "ui/ZuPlayerTab.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -47,8 +48,11 @@ ZuMainWindow::ZuMainWindow(ZuControler* owner, std::function<void()> quitRequest
     setWindowTitle(QStringLiteral("Nightwarden"));
     tabView = new QTabWidget(this);
     tabView->addTab(makeRecorderTab(), ZuLocalized::text("RecorderTab"));
-    tabView->addTab(makeTableTab({"LockFlag", "RecordDate", "StartTime", "EndTime", "RecordTime",
-                                  "FileSize", "Remark"}),
+    const QStringList playerColumns{"LockFlag",   "RecordDate", "StartTime", "EndTime",
+                                    "RecordTime", "FileSize",   "Remark"};
+    tabView->addTab(new ZuPlayerTab(controler,
+                                    static_cast<QTableWidget*>(makeTableTab(playerColumns)),
+                                    playerColumns),
                     ZuLocalized::text("PlayerTab"));
     tabView->addTab(new ZuReserverTab(controler->reserver()), ZuLocalized::text("ReserveTab"));
     tabView->addTab(new ZuKeepTab(controler->keeper()), ZuLocalized::text("KeepTab"));

@@ -1,6 +1,8 @@
 // Record files: names and the "+" rule, the information block, the split
 // with the over-record carried through the relay file, and the rescues.
 #include "ZuRecorderTestSupport.h"
+#include "playback/ZuAnalyzer.h"
+#include "playback/ZuWaveView.h"
 #include "recording/ZuAudioFile.h"
 #include "support/NwFileSizeLimit.h"
 
@@ -204,4 +206,42 @@ TEST_F(RecorderFilesTest, AWriteThatFailsAtTheStopIsStillAnsweredWithTheAlert) {
     EXPECT_FALSE(ZuSettings::standard().boolForKey("RecordSwitch"));
     // What was written is kept under its name.
     EXPECT_EQ(recordings().size(), 1);
+}
+
+TEST_F(RecorderFilesTest, EveryFinishedRescuedOrRenewedRecordingGetsItsPicture) {
+    ZuSettings::standard().setString("20070315_141000", "WriteStartTempFile");
+    launch();
+    makeTemp(441000, 22050, 1);
+    ZuRecorder& r = recorder();
+    ZuAnalyzer& analyzer = *controler->analyzer();
+    r.rescueTempFile();
+    const QString rescued = folder() + "/_Nightwarden_20070315_141000~141010.aif";
+    analyzer.waitUntilDone();
+    EXPECT_EQ(QImage(ZuAnalyzer::imageFilePath(rescued)).size(), ZuWaveView::defaultSize);
+
+    // The progress file's picture follows its renewals, one at a time.
+    switchRecording(1);
+    run(2.0);
+    const QString first = ZuSettings::standard().stringForKey("ProgressSoundFileName");
+    r.renewalProgressSoundFile();
+    const QString second = ZuSettings::standard().stringForKey("ProgressSoundFileName");
+    ASSERT_NE(first, second);
+    analyzer.waitUntilDone();
+    EXPECT_TRUE(ZuAnalyzer::imageFileExistAtPath(second));
+    run(2.0);
+    r.renewalProgressSoundFile();
+    const QString third = ZuSettings::standard().stringForKey("ProgressSoundFileName");
+    analyzer.waitUntilDone();
+    EXPECT_FALSE(ZuAnalyzer::imageFileExistAtPath(second));
+    EXPECT_TRUE(ZuAnalyzer::imageFileExistAtPath(third));
+
+    // The stop names the recording and draws it; the progress picture goes.
+    run(1.0);
+    switchRecording(0);
+    analyzer.waitUntilDone();
+    EXPECT_FALSE(ZuAnalyzer::imageFileExistAtPath(third));
+    const QStringList pictures =
+        QDir(folder()).entryList({"*.tif"}, QDir::Files | QDir::Hidden, QDir::Name);
+    EXPECT_EQ(pictures, (QStringList{".Nightwarden_20070315_141000~141010.tif",
+                                     ".Nightwarden_20070315_143022~143027.tif"}));
 }

@@ -1,0 +1,12 @@
+// The main of the benchmarks that need Qt's application object (timers,
+// image format plugins).
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
