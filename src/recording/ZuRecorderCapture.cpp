@@ -31,6 +31,7 @@ AuStatus ZuRecorder::recordIOForDevice(AuDevice* device, const AuTimeStamp* now,
     ring->writeFromAudioBufferList(inputData, frames, devicer->recordSampleRate(), false);
     ring->readToAudioBufferList(converted, frames, false);
     const AuChannelBuffer& first = converted->mBuffers[0];
+    timeMarkerObject->mixRecord(static_cast<float*>(first.mData), first.mDataByteSize / 4);
     captureSamples(static_cast<const float*>(first.mData), first.mDataByteSize);
     return 0;
 }
@@ -64,6 +65,7 @@ AuStatus ZuRecorder::monitorIOForDevice(AuDevice*, const AuTimeStamp*, const AuB
         return 0;
     if (AuConversionBuffer* monitor = devicer->monitorConverter())
         monitor->readToAudioBufferList(outputData, outputTime);
+    timeMarkerObject->mixMonitor(outputData);
     return 0;
 }
 
