@@ -23,7 +23,20 @@ QString ZuPaths::expandTilde(const QString& path) {
     return QDir::homePath() + rest;
 }
 
+namespace {
+QString& soundFolderOfThisRun() {
+    static QString folder;
+    return folder;
+}
+} // namespace
+
+void ZuPaths::setSystemSoundFolder(const QString& folder) {
+    soundFolderOfThisRun() = folder;
+}
+
 QString ZuPaths::systemSoundFolder() {
+    if (!soundFolderOfThisRun().isEmpty())
+        return soundFolderOfThisRun();
     // Installed data first; a build run from the source tree uses the sources.
     const QString installed = QStringLiteral(NW_DATADIR "/sounds");
     if (QFileInfo(installed).isDir())

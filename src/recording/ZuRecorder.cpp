@@ -63,6 +63,7 @@ ZuRecorder::ZuRecorder() {
     monitorButton.setAction([this](ZuControl& sender) { actMonitorButton(sender); });
     levelSlider.setAction([this](ZuControl& sender) { actLevelSlider(sender); });
     hourButton.setAction([this](ZuControl& sender) { actHourButton(sender); });
+    timeMarkerObject = std::make_unique<ZuTimeMarker>(*this);
     reserveButton.setAction([this](ZuControl& sender) { actReserveButton(sender); });
 }
 
@@ -108,13 +109,8 @@ void ZuRecorder::awakeFromNib() {
     sliderAlwaysValue = store().boolForKey("SliderAlwaysEnable");
     hideSoundFileValue = store().boolForKey("HideSoundFileFlag");
     preBufferSecValue = static_cast<int32_t>(store().integerForKey("PreBufferingSeconds"));
-    markerSoundName = store().stringForKey("MarkerSoundName");
-    markerSwitchValue = store().boolForKey("MarkerSoundSwitch");
-    markerOptionValue = static_cast<int32_t>(store().integerForKey("MarkerSoundOption"));
-    markerMonitorValue = store().boolForKey("MarkerSoundMonitor");
     setRecordMode(recordModeValue);
-    setMarkerOption(markerOptionValue);
-    setMarkerMonitor(markerMonitorValue);
+    timeMarkerObject->awakeFromNib();
     setDispTotalTime(store().boolForKey("DisplayTotalTime"));
     setAutoStartup(store().boolForKey("AutoRecordStartup"));
     initControlState();
@@ -138,9 +134,9 @@ void ZuRecorder::saveUserDefaults() {
     store().setBool(sliderAlwaysValue, "SliderAlwaysEnable");
     store().setBool(hideSoundFileValue, "HideSoundFileFlag");
     store().setInteger(preBufferSecValue, "PreBufferingSeconds");
-    store().setInteger(markerOptionValue, "MarkerSoundOption");
-    store().setString(markerSoundName, "MarkerSoundName");
-    store().setBool(markerMonitorValue, "MarkerSoundMonitor");
+    store().setInteger(markerOption(), "MarkerSoundOption");
+    store().setString(markerSound(), "MarkerSoundName");
+    store().setBool(markerMonitor(), "MarkerSoundMonitor");
     store().setBool(dispTotalTimeValue, "DisplayTotalTime");
     store().setBool(autoStartupValue, "AutoRecordStartup");
     store().synchronize();
@@ -158,7 +154,7 @@ void ZuRecorder::initControlState() {
     totalRecordTimeValue = 0.0;
     recordTimeText.setText(QString());
     hourButton.setState(startOnTheHourValue ? 1 : 0);
-    markerButton.setState(markerSwitchValue ? 1 : 0);
+    markerButton.setState(markerSwitch() ? 1 : 0);
     reserveButton.setState(store().boolForKey("ReserveSwitch") ? 1 : 0);
     reserveNameText.setText(QString());
     reserveNameText.setToolTip(ZuLocalized::text(QStringLiteral("ReserveName")));
@@ -190,12 +186,14 @@ void ZuRecorder::autoReserveStart() {
 void ZuRecorder::recordSourceChanged() {
     protectHowling();
     resetRecordButtonImage();
+    initMarkerBuffer();
     initSoundQue();
 }
 
 void ZuRecorder::monitorSourceChanged() {
     protectHowling();
     resetMonitorButtonImage();
+    timeMarkerObject->monitorSourceChanged();
     ZuDevice* devicer = controler ? controler->devicer() : nullptr;
     if (devicer && monitorButton.state() != 0)
         devicer->monitorDevicePaused(false);

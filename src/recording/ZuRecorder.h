@@ -2,6 +2,7 @@
 
 #include "audio/ZuRecordDeviceClient.h"
 #include "platform/ZuControl.h"
+#include "recording/ZuTimeMarker.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -126,9 +127,11 @@ public:
     void setRateNumber(int32_t value);
     void setChannels(int32_t value);
     void setDispTotalTime(bool value);
-    void setMarkerSound(const QString& value) { markerSoundName = value; }
-    void setMarkerOption(int32_t value) { markerOptionValue = value; }
-    void setMarkerMonitor(bool value) { markerMonitorValue = value; }
+    void setMarkerSound(const QString& value) { timeMarkerObject->setMarkerSound(value); }
+    void setMarkerOption(int32_t value) { timeMarkerObject->setMarkerOption(value); }
+    void setMarkerMonitor(bool value) { timeMarkerObject->setMarkerMonitor(value); }
+    void initMarkerBuffer() { timeMarkerObject->initMarkerBuffer(); }
+    ZuTimeMarker& timeMarker() const { return *timeMarkerObject; }
 
     // Accessors.
     bool recordState() const { return recordStateValue; }
@@ -162,10 +165,10 @@ public:
     static QString headerString() { return QStringLiteral("_Nightwarden_"); }
     static QString fileExtension() { return QStringLiteral("aif"); }
     bool emergencyStopping() const { return emergency; }
-    QString markerSound() const { return markerSoundName; }
-    bool markerSwitch() const { return markerSwitchValue; }
-    int32_t markerOption() const { return markerOptionValue; }
-    bool markerMonitor() const { return markerMonitorValue; }
+    QString markerSound() const { return timeMarkerObject->markerSound(); }
+    bool markerSwitch() const { return timeMarkerObject->markerSwitch(); }
+    int32_t markerOption() const { return timeMarkerObject->markerOption(); }
+    bool markerMonitor() const { return timeMarkerObject->markerMonitor(); }
 
     // The data path's figures (the log book prints them).
     double inputCount() const;
@@ -250,6 +253,7 @@ public:
     ZuControl writeIndicator{"writeIndicator"};
 
 private:
+    friend class ZuTimeMarker;
     void _startRecording();
     void _stopRecording();
     void _actHourButton();
@@ -316,10 +320,7 @@ private:
     std::unique_ptr<ZuTimer> recordTimer;
     double recordPeriodValue = 0.0;
     QDateTime timerStartDate;
-    QString markerSoundName;
-    bool markerSwitchValue = false;
-    int32_t markerOptionValue = 0;
-    bool markerMonitorValue = false;
+    std::unique_ptr<ZuTimeMarker> timeMarkerObject;
     std::function<int32_t()> levelSource;
 
     // Data path.

@@ -35,6 +35,7 @@ AuStatus ZuRecorder::recordIOForDevice(AuDevice* device, const AuTimeStamp* now,
     const uint32_t got = ring->readToAudioBufferList(converted, frames, false);
     const AuChannelBuffer& first = converted->mBuffers[0];
     const uint32_t bytes = std::min<uint32_t>(first.mDataByteSize, got * first.mNumberChannels * 4);
+    timeMarkerObject->mixRecord(static_cast<float*>(first.mData), bytes / 4);
     captureSamples(static_cast<const float*>(first.mData), bytes);
     return 0;
 }
@@ -68,6 +69,7 @@ AuStatus ZuRecorder::monitorIOForDevice(AuDevice*, const AuTimeStamp*, const AuB
         return 0;
     if (AuConversionBuffer* monitor = devicer->monitorConverter())
         monitor->readToAudioBufferList(outputData, outputTime);
+    timeMarkerObject->mixMonitor(outputData);
     return 0;
 }
 

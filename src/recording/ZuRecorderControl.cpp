@@ -168,6 +168,9 @@ void ZuRecorder::controlAutoDelay() {
         autoDelayStop();
     resetCondition();
     dispCondition();
+    // Listening between recordings, the minute work rides on this tick.
+    if (conditionValue.load() != 1)
+        checkTheMinute(ZuClock::now());
 }
 
 void ZuRecorder::autoDelayStart() {
@@ -392,21 +395,22 @@ void ZuRecorder::showWriteIndicator(bool writing) {
 }
 
 void ZuRecorder::onTheMinuteTime() {
-    // Between sleep and wake the wake's split is due, not this one.
-    if (reserveButton.state() != 0 || conditionValue.load() != 1 || sleepinDate.isValid())
-        return;
     const QDateTime now = ZuClock::now();
     const int minute = now.time().minute();
-    const double elapsed = recordStartDateValue.msecsTo(now) / 1000.0;
-    // Every hour splits; only a recording begun inside this very minute 0
-    // (by the user or the level) is left whole for it.
-    const bool begunThisMinute =
-        recordStartDateValue.time().minute() == 0 && recordStartDateValue.msecsTo(now) < 60000;
-    const bool onTheHour = minute == 0 && startOnTheHourValue && !begunThisMinute;
-    if (onTheHour || elapsed >= maxFileSeconds()) {
-        actionMethodValue = 1;
-        restartRecording();
+    // Between sleep and wake the wake's split is due, not this one.
+    if (reserveButton.state() == 0 && conditionValue.load() == 1 && !sleepinDate.isValid()) {
+        const double elapsed = recordStartDateValue.msecsTo(now) / 1000.0;
+        // Every hour splits; only a recording begun inside this very minute 0
+        // (by the user or the level) is left whole for it.
+        const bool begunThisMinute =
+            recordStartDateValue.time().minute() == 0 && recordStartDateValue.msecsTo(now) < 60000;
+        const bool onTheHour = minute == 0 && startOnTheHourValue && !begunThisMinute;
+        if (onTheHour || elapsed >= maxFileSeconds()) {
+            actionMethodValue = 1;
+            restartRecording();
+        }
     }
+    timeMarkerObject->markTheMinute(minute);
 }
 
 void ZuRecorder::_startRecording() {
