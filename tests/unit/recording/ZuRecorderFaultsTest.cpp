@@ -229,6 +229,30 @@ TEST_F(RecorderFaultsTest, ASplitWhoseFileCannotBeMadeKeepsItsSurplusOutOfLaterR
     expectInputWithoutGap(later.samples, 1, 1);
 }
 
+TEST_F(RecorderFaultsTest, ASplitWhoseRelayCannotBeMadeNamesBothFilesByTheSoundTheyHold) {
+    ZuSettings::standard().setFloat(30.0f, "MaxRecordTime");
+    ZuSettings::standard().setInteger(2, "SamplingRateNumber");
+    launch();
+    // Something else holds the relay file's name.
+    QDir().mkpath(folder() + "/.NightwardenRelayFile/kept");
+    LogCapture log;
+    switchRecording(1);
+    run(41.0);
+    switchRecording(0);
+    EXPECT_TRUE(log.errors.contains("ZuRecorder: cannot open over record temp file."));
+    const QStringList names = recordings();
+    ASSERT_EQ(names.size(), 2) << names.join(' ').toStdString();
+    EXPECT_EQ(names[0], "_Nightwarden_20070315_143022~143100.aif");
+    EXPECT_TRUE(names[1].startsWith("_Nightwarden_20070315_143100~14310"));
+    std::vector<int16_t> all;
+    for (const QString& name : names) {
+        const Sound sound = readSound(folder() + "/" + name);
+        all.insert(all.end(), sound.samples.begin(), sound.samples.end());
+    }
+    expectInputWithoutGap(all, 1, 1);
+    EXPECT_TRUE(QFileInfo::exists(folder() + "/.NightwardenRelayFile/kept"));
+}
+
 TEST_F(RecorderFaultsTest, WithTheHourSwitchEveryHourSplitsUnderATwoHourMaximum) {
     ZuSettings::standard().setFloat(7200.0f, "MaxRecordTime");
     ZuSettings::standard().setBool(true, "StartOnTheHour");
