@@ -95,6 +95,26 @@ struct HeadlessKeepingTest : testing::Test {
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return path;
     }
+    // Starts the program with a command that waits, and signals it once the
+    // command runs.
+    void signalWhileCompressing(NightwardenProcess& run) const {
+        run.start(arguments() << "--set"
+                              << "CommandPathString=" + slowCommand() << "--set"
+                              << "CommandArgumentString=%@");
+        ASSERT_TRUE(run.waitForOutput("ZuKeeper: compressing")) << run.output().toStdString();
+        run.terminate();
+        ASSERT_TRUE(run.waitForOutput("quitting when keeping is complete"))
+            << run.output().toStdString();
+    }
+    // The two oldest recordings are in the keep folder, whole and uncompressed.
+    void expectUncompressedCopies() const {
+        ASSERT_EQ(namesIn(kept), (QStringList{oldRecordings[0], oldRecordings[1]}));
+        for (const QString& name : {oldRecordings[0], oldRecordings[1]}) {
+            QFile copy(kept + "/" + name);
+            ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+            EXPECT_EQ(copy.readAll(), originals[name]);
+        }
+    }
     QString logBook() const {
         QFile file(records + "/NightwardenLog.txt");
         file.open(QIODevice::ReadOnly);
@@ -142,13 +162,7 @@ TEST_F(HeadlessKeepingTest, WithoutTheCommandTheCopiesStayUncompressed) {
                           << "3");
     ASSERT_TRUE(run.waitForFinished());
     EXPECT_EQ(run.exitCode(), 0) << run.output().toStdString();
-    ASSERT_EQ(namesIn(kept), (QStringList{oldRecordings[0], oldRecordings[1]}))
-        << run.output().toStdString();
-    for (const QString& name : {oldRecordings[0], oldRecordings[1]}) {
-        QFile copy(kept + "/" + name);
-        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-        EXPECT_EQ(copy.readAll(), originals[name]);
-    }
+    ASSERT_NO_FATAL_FAILURE(expectUncompressedCopies()) << run.output().toStdString();
     EXPECT_EQ(logBook().count("File compresser not exist error."), 2) << logBook().toStdString();
 }
 
@@ -176,13 +190,7 @@ TEST_F(HeadlessKeepingTest, AKeepFolderThatIsTheRecordFolderLosesNoRecording) {
 
 TEST_F(HeadlessKeepingTest, QuittingDuringASlowCommandWaitsThenEndsByItself) {
     NightwardenProcess run(nwTestDir());
-    run.start(arguments() << "--set"
-                          << "CommandPathString=" + slowCommand() << "--set"
-                          << "CommandArgumentString=%@");
-    ASSERT_TRUE(run.waitForOutput("ZuKeeper: compressing")) << run.output().toStdString();
-    run.terminate();
-    ASSERT_TRUE(run.waitForOutput("quitting when keeping is complete"))
-        << run.output().toStdString();
+    ASSERT_NO_FATAL_FAILURE(signalWhileCompressing(run));
     EXPECT_FALSE(run.output().contains("DutyFinish"));
     QFile(nwTestDir() + "/release").open(QIODevice::WriteOnly);
     ASSERT_TRUE(run.waitForFinished());
@@ -194,21 +202,11 @@ TEST_F(HeadlessKeepingTest, QuittingDuringASlowCommandWaitsThenEndsByItself) {
 
 TEST_F(HeadlessKeepingTest, ASecondSignalQuitsAtOnceLeavingTheCopiesUncompressed) {
     NightwardenProcess run(nwTestDir());
-    run.start(arguments() << "--set"
-                          << "CommandPathString=" + slowCommand() << "--set"
-                          << "CommandArgumentString=%@");
-    ASSERT_TRUE(run.waitForOutput("ZuKeeper: compressing")) << run.output().toStdString();
-    run.terminate();
-    ASSERT_TRUE(run.waitForOutput("quitting when keeping is complete"));
+    ASSERT_NO_FATAL_FAILURE(signalWhileCompressing(run));
     run.terminate();
     ASSERT_TRUE(run.waitForFinished());
     EXPECT_EQ(run.exitCode(), 0) << run.output().toStdString();
     EXPECT_TRUE(run.output().contains("quitting without waiting for compression"));
     EXPECT_TRUE(run.output().contains("2 copies stay uncompressed")) << run.output().toStdString();
-    ASSERT_EQ(namesIn(kept), (QStringList{oldRecordings[0], oldRecordings[1]}));
-    for (const QString& name : {oldRecordings[0], oldRecordings[1]}) {
-        QFile copy(kept + "/" + name);
-        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-        EXPECT_EQ(copy.readAll(), originals[name]);
-    }
+    ASSERT_NO_FATAL_FAILURE(expectUncompressedCopies()) << run.output().toStdString();
 }

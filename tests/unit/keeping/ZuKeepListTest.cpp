@@ -42,7 +42,7 @@ TEST_F(ZuKeepListTest, OnlyCompressedRecordingsAreListedInTimeOrderWithTotals) {
     put(".Nightwarden_20240102_100000~100100.aif.bz2", 1048576);
     put("sub/_Nightwarden_20240101_100000~100010.aif.gz", 1048576 * 2);
     put("_Nightwarden_20240101_090000~100000.aif", 4096); // uncompressed
-    put("_Nightwarden_0900~1000.aif.bz2", 10);   // too short
+    put("_Nightwarden_0900~1000.aif.bz2", 10);            // too short
     put(".NightwardenKeepCopy", 10);
     put("notes.txt", 10);
     ZuKeepList list;

@@ -266,3 +266,20 @@ TEST_F(ZuKeeperWork, ACopyIsCompleteOrAbsentAndNeverReplacesItsSource) {
     EXPECT_EQ(readFile(source), recordingBytes(300000));
     EXPECT_FALSE(ZuKeeper::copyFileSafely(other.path() + "/missing", kept + "/x", true, &reason));
 }
+
+TEST_F(ZuKeeperWork, AKeepFolderThatCannotBeMadeFallsBackToTheDefault) {
+    writeFile(nwTestDir() + "/plain", "a file, not a folder");
+    ZuSettings::standard().setString(nwTestDir() + "/plain/kept", "KeepFileKeepFolder");
+    KeeperEvents events;
+    auto keeper = makeKeeper();
+    EXPECT_EQ(keeper->keepFolder(), ZuKeeper::defaultKeepFolder());
+    EXPECT_TRUE(QFileInfo(ZuKeeper::defaultKeepFolder()).isDir());
+    EXPECT_TRUE(events.lines().contains("Keep folder is changed to default"));
+    EXPECT_EQ(ZuSettings::standard().stringForKey("KeepFileKeepFolder"),
+              ZuKeeper::defaultKeepFolder());
+    // One chosen later that cannot be made gives the default as well.
+    keeper->setKeepFolder(kept);
+    EXPECT_EQ(keeper->keepFolder(), kept);
+    keeper->setKeepFolder(nwTestDir() + "/plain/other");
+    EXPECT_EQ(keeper->keepFolder(), ZuKeeper::defaultKeepFolder());
+}
