@@ -50,6 +50,11 @@ void ZuRecorder::switchReserveOn() {
     writeReserveSwitch(true);
     recordButton.setEnabled(false);
     setStartOnTheHour(false);
+    // The check runs from here on, so that an emergency stop of the start
+    // below finds the mode on and switches it off.
+    if (!recordTimer)
+        recordTimer = std::make_unique<ZuTimer>();
+    recordTimer->start(1.0, true, [this] { recordTimerPeriodic(); });
     ZuReserver* reserver = controler ? controler->reserver() : nullptr;
     if (ZuReserverElement* entry = reserver ? reserver->withinElement(true) : nullptr) {
         actionMethodValue = 3;
@@ -57,12 +62,7 @@ void ZuRecorder::switchReserveOn() {
     } else {
         showNextElement();
     }
-    if (!recordTimer)
-        recordTimer = std::make_unique<ZuTimer>();
-    recordTimer->start(1.0, true, [this] { recordTimerPeriodic(); });
-    // A start above may have ended in an emergency stop that switched the
-    // mode off again.
-    if (reserveButton.state() != 0)
+    if (recordTimer->isValid())
         recordTimerPeriodic();
 }
 

@@ -210,7 +210,12 @@ QWidget* ZuReserverTab::makeEditor() {
 }
 
 void ZuReserverTab::reload() {
-    model->reset();
+    // A change of the selection alone keeps the model, so that the clicks of
+    // a double click meet the same row.
+    if (reloads != reserver->dataView.value()) {
+        reloads = reserver->dataView.value();
+        model->reset();
+    }
     const int row = reserver->dataView.selectedIndex();
     if (row >= 0 && row < model->rowCount())
         tableView->selectRow(row);

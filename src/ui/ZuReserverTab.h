@@ -25,4 +25,5 @@ private:
     ZuReserveTableModel* model = nullptr;
     QTableView* tableView = nullptr;
     QFrame* editorPanel = nullptr;
+    double reloads = -1.0;
 };

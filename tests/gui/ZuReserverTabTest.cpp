@@ -107,6 +107,21 @@ TEST_F(ReserverTabTest, TheDrawerButtonOpensTheEditorOfTheSelectedEntry) {
     QTest::keyClick(name, Qt::Key_Return);
     EXPECT_EQ(cell(1, 1), "Evening news");
     EXPECT_EQ(ZuSettings::standard().arrayForKey("TimerList").at(1).toList().at(0), "Evening news");
+    // A double click on the name edits it in place; one on the check
+    // switches the entry off.
+    const QModelIndex nameCell = table->model()->index(1, 1);
+    emit table->doubleClicked(nameCell);
+    auto* inPlace = table->findChild<QLineEdit*>();
+    ASSERT_NE(inPlace, nullptr);
+    EXPECT_EQ(inPlace->text(), "Evening news");
+    // What the editor hands the table when it closes.
+    ASSERT_TRUE(table->model()->setData(nameCell, "Late news"));
+    EXPECT_EQ(cell(1, 1), "Late news");
+    EXPECT_EQ(name->text(), "Late news");
+    emit table->doubleClicked(table->model()->index(1, 0));
+    EXPECT_EQ(cell(1, 0), "");
+    EXPECT_EQ(ZuSettings::standard().arrayForKey("TimerList").at(1).toList().mid(0, 2),
+              (QVariantList{"Late news", 0}));
     QTest::mouseClick(window->findChild<QPushButton*>("timerAddButton"), Qt::LeftButton);
     EXPECT_EQ(table->model()->rowCount(), 3);
     EXPECT_EQ(cell(1, 5), "10:00");
@@ -114,7 +129,7 @@ TEST_F(ReserverTabTest, TheDrawerButtonOpensTheEditorOfTheSelectedEntry) {
     // Sorting by start time moves the rows with their entries.
     table->horizontalHeader()->sectionClicked(5);
     EXPECT_EQ(cell(0, 1), ZuLocalized::text("NoNamedTimer"));
-    EXPECT_EQ(cell(1, 1), "Evening news");
+    EXPECT_EQ(cell(1, 1), "Late news");
     EXPECT_EQ(cell(2, 1), "Night");
     EXPECT_EQ(controler.reserver()->elementAtIndex(2)->mode(), 1);
 

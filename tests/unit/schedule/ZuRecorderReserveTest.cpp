@@ -173,3 +173,24 @@ TEST_F(RecorderReserveTest, ReservationsSwitchOnAtLaunchOnlyWhenRecordingDoesNot
     EXPECT_EQ(recorder().recordButton.state(), 1);
     switchRecording(0);
 }
+
+TEST_F(RecorderReserveTest, AFileThatCannotBeMadeSwitchesReservationsOffForGood) {
+    store({{"Now", 1, at(10, 0), at(11, 0), 0, 1, 1, 0, 0, 0, 0},
+           {"Soon", 1, at(10, 31), at(11, 0), 0, 1, 1, 0, 0, 0, 0}});
+    setNow(day, 10, 30);
+    ZuRecorder& r = launch();
+    // A file where the folder was: no file can be made there.
+    ASSERT_TRUE(QDir(folder()).removeRecursively());
+    QFile blocker(folder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    switchReservation(1);
+    EXPECT_EQ(r.reserveButton.state(), 0);
+    EXPECT_FALSE(ZuSettings::standard().boolForKey("ReserveSwitch"));
+    EXPECT_EQ(r.actionMethod(), 4);
+    ASSERT_EQ(answerer->modalAlerts.size(), 1);
+    EXPECT_EQ(answerer->modalAlerts[0].messageKey, "FileCreateError");
+    ZuClock::advance(120);
+    EXPECT_EQ(answerer->modalAlerts.size(), 1);
+    EXPECT_FALSE(r.recordState());
+}
