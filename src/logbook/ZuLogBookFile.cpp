@@ -3,6 +3,7 @@
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 ZuLogBookFile::~ZuLogBookFile() {
@@ -12,7 +13,10 @@ ZuLogBookFile::~ZuLogBookFile() {
 bool ZuLogBookFile::openLocked(const QString& path, int flags) {
     if (fd >= 0)
         ::close(fd);
-    fd = ::open(QFile::encodeName(path).constData(), flags | O_WRONLY | O_APPEND | O_CLOEXEC, 0644);
+    // Never through a link planted in the record folder.
+    fd = ::open(QFile::encodeName(path).constData(),
+                flags | O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
+    openPath = fd >= 0 ? path : QString();
     return fd >= 0;
 }
 
@@ -43,12 +47,29 @@ bool ZuLogBookFile::appendAndClose(const QByteArray& block) {
     if (fd >= 0)
         ::close(fd);
     fd = -1;
+    openPath.clear();
     return appended;
+}
+
+void ZuLogBookFile::reopenIfRemovedLocked() {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_nlink > 0)
+        return;
+    const QByteArray path = QFile::encodeName(openPath);
+    const int again =
+        ::open(path.constData(), O_CREAT | O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
+    // While the folder is still missing the block goes where the others went;
+    // the next append tries again.
+    if (again < 0)
+        return;
+    ::close(fd);
+    fd = again;
 }
 
 bool ZuLogBookFile::appendLocked(const QByteArray& block) {
     if (fd < 0)
         return false;
+    reopenIfRemovedLocked();
     // One write in practice; the loop only finishes a write cut short by a
     // signal or a full disk, still under the lock.
     const char* data = block.constData();
@@ -70,4 +91,5 @@ void ZuLogBookFile::close() {
     if (fd >= 0)
         ::close(fd);
     fd = -1;
+    openPath.clear();
 }

@@ -6,7 +6,9 @@
 
 // The open log book file. Every append goes to the end of the file (O_APPEND)
 // as one write, under a lock shared with opening and closing, so blocks
-// appended from several threads never interleave.
+// appended from several threads never interleave. A file removed while open
+// (the record folder deleted under a running duty) is made again at its path
+// once that folder is back, so the later blocks are not written into nothing.
 class ZuLogBookFile {
 public:
     ZuLogBookFile() = default;
@@ -29,7 +31,9 @@ public:
 private:
     bool openLocked(const QString& path, int flags);
     bool appendLocked(const QByteArray& block);
+    void reopenIfRemovedLocked();
 
     mutable std::mutex mutex;
     int fd = -1;
+    QString openPath;
 };
