@@ -22,6 +22,7 @@ void ZuLevelMeter::initialize() {
     std::call_once(once, [] {
         ZuSettings::standard().registerDefaults({{"PeekLevelHoldTime", 1.0}});
     });
+    ZuSilenceAlarm::initialize();
 }
 
 ZuLevelMeter::ZuLevelMeter() {

@@ -41,6 +41,8 @@ const QList<Default>& expectedDefaults() {
         {"DisplayTotalTime", false},
         {"AutoRecordStartup", false},
         {"PeekLevelHoldTime", 1.0},
+        {"SilenceAlarmMinutes", 0},
+        {"SilenceAlarmLevel", -50.0},
         {"DirectoryPath", "~/Documents/NightwardenRecord"},
         {"SoundFileForm", 0},
         {"MaxRecordTime", 3600},
