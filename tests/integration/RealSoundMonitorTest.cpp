@@ -3,12 +3,12 @@
 // monitor at 44.1 kHz and monitoring into the second sink at 48 kHz, and the
 // second sink's monitor read back with pacat.
 #include "NightwardenProcess.h"
+#include "NwPulseTestServer.h"
 #include "support/NwSound.h"
 #include "support/NwTestSupport.h"
 
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ class RealSoundMonitorTest : public testing::Test {
 protected:
     QString dir;
     QProcessEnvironment server;
-    bool serverStarted = false;
+    std::unique_ptr<NwPulseTestServer> pulse;
 
     void SetUp() override {
         if (qEnvironmentVariable("NW_PULSE_SINK").isEmpty())
@@ -28,41 +28,14 @@ protected:
             if (QStandardPaths::findExecutable(tool).isEmpty())
                 GTEST_SKIP() << tool << " is missing (scripts/bootstrap installs it)";
         dir = nwTestDir();
-        QProcess start;
-        start.setProcessEnvironment(scriptEnvironment());
-        start.start(script(), {});
-        ASSERT_TRUE(start.waitForFinished(30000));
-        ASSERT_EQ(start.exitCode(), 0) << start.readAllStandardError().toStdString();
-        serverStarted = true;
-        server = QProcessEnvironment::systemEnvironment();
-        static const QRegularExpression exportLine("^export (\\w+)='(.*)'$");
-        for (const QString& line : QString::fromUtf8(start.readAllStandardOutput()).split('\n')) {
-            const auto match = exportLine.match(line);
-            if (match.hasMatch())
-                server.insert(match.captured(1), match.captured(2));
-        }
-        ASSERT_TRUE(server.contains("PULSE_SERVER"));
+        pulse = std::make_unique<NwPulseTestServer>(dir, "nw_monitor_out", 48000, true);
+        const QString failure = pulse->start();
+        ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+        server = pulse->environment();
         ASSERT_EQ(tool("pactl",
                        {"load-module", "module-null-sink", "sink_name=nw_monitor_in", "rate=44100",
                         "channels=2", "sink_properties=device.description=nw_monitor_in"}),
                   0);
-    }
-    void TearDown() override {
-        if (!serverStarted)
-            return;
-        QProcess stop;
-        stop.setProcessEnvironment(scriptEnvironment());
-        stop.start(script(), {"stop"});
-        stop.waitForFinished(30000);
-    }
-
-    static QString script() { return nwSourceDir() + "/scripts/pulse-test-server"; }
-    QProcessEnvironment scriptEnvironment() const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("NW_PULSE_DIR", dir + "/pulse");
-        env.insert("NW_PULSE_SINK", "nw_monitor_out");
-        env.insert("NW_PULSE_RATE", "48000");
-        return env;
     }
     int tool(const QString& program, const QStringList& arguments) const {
         QProcess process;
