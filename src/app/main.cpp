@@ -116,6 +116,11 @@ int main(int argc, char** argv) {
         "virtual-input",
         "Input of the virtual backend: silence, tone:HZ:AMP, bursts:ON_S:OFF_S:AMP or file:PATH.",
         "SPEC");
+    const QCommandLineOption virtualOutputOption(
+        "virtual-output",
+        "Add to the virtual backend an output-only device at HZ whose sound is written to PATH "
+        "(WAV); it follows the virtual device among the playback and monitor sources.",
+        "HZ:PATH");
     const QCommandLineOption settingsOption(
         "settings", "Use this settings file instead of the user's.", "FILE");
     const QCommandLineOption setOption(
@@ -127,8 +132,8 @@ int main(int argc, char** argv) {
         "quit-after", "Quit after this many seconds, as SIGTERM does.", "SECONDS");
     const QCommandLineOption listDevicesOption("list-devices",
                                                "List the audio devices and their sources.");
-    parser.addOptions({headlessOption, audioOption, virtualInputOption, settingsOption, setOption,
-                       clockOption, quitAfterOption, listDevicesOption});
+    parser.addOptions({headlessOption, audioOption, virtualInputOption, virtualOutputOption,
+                       settingsOption, setOption, clockOption, quitAfterOption, listDevicesOption});
     parser.process(*app);
 
     // The backend is checked now and made only once every other option has
@@ -149,11 +154,21 @@ int main(int argc, char** argv) {
         if (!input || (input->kind == AuVirtualInput::Kind::File &&
                        !AuVirtualSignal::fileSampleRate(input->path, &error)))
             return fail(QStringLiteral("--virtual-input: %1").arg(error));
-        makeBackend = [input = *input] {
-            return std::make_unique<AuVirtualHardware>(AuVirtualHardware::defaultDevices(input));
+        std::vector<AuVirtualDeviceConfig> devices = AuVirtualHardware::defaultDevices(*input);
+        if (parser.isSet(virtualOutputOption)) {
+            const auto output =
+                AuVirtualDeviceConfig::outputToFile(parser.value(virtualOutputOption), &error);
+            if (!output)
+                return fail(QStringLiteral("--virtual-output: %1").arg(error));
+            devices.push_back(*output);
+        }
+        makeBackend = [devices] {
+            return std::make_unique<AuVirtualHardware>(devices);
         };
     } else if (parser.isSet(virtualInputOption)) {
         return fail("--virtual-input needs --audio virtual.");
+    } else if (parser.isSet(virtualOutputOption)) {
+        return fail("--virtual-output needs --audio virtual.");
     } else if (backend.isEmpty()) {
         makeBackend = [] {
             return AuHardware::createDefault();

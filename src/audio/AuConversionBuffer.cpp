@@ -10,6 +10,15 @@
 
 namespace {
 
+// Two devices' callbacks run on their own threads, each a little early or late
+// by the scheduler's whim. The ring holds five times a source block and a
+// staging list, and the reader starts once two of those are there: a callback
+// late by up to a block neither starves the resampler nor overflows the ring.
+constexpr uint32_t kRingBlocks = 5;
+constexpr uint32_t kPrimeBlocks = 2;
+// Tries of a ring transfer the other side holds up for the moment of its copy.
+constexpr int kAttempts = 64;
+
 // The best sinc converter: about 2 % of real time for a second of stereo
 // audio (bench/AuConversionBufferBench.cpp), far inside a callback's budget.
 constexpr int kConverterType = SRC_SINC_BEST_QUALITY;
@@ -73,10 +82,13 @@ AuConversionBuffer::create(double sourceSampleRate, uint32_t sourceChannelCount,
     // Sizes past 32 bits would wrap into a ring far too small: none is made.
     if (uint64_t(sourceBufferFrames) + effective + extra > UINT32_MAX)
         return nullptr;
-    uint32_t capacity =
+    const uint32_t blocks =
         numBufferFramesForSourceSampleRate(sourceSampleRate, sourceBufferFrames, effective) + extra;
+    if (uint64_t(blocks) * kRingBlocks > UINT32_MAX)
+        return nullptr;
     effective += extra;
-    buffer->audioBuffer = AuAudioBuffer::create(capacity, channels, false);
+    buffer->primeFrames = blocks * kPrimeBlocks;
+    buffer->audioBuffer = AuAudioBuffer::create(blocks * kRingBlocks, channels, false);
     buffer->conversionBufferList = AuBufferListNew(channels, effective, false);
     buffer->outputBufferList =
         AuBufferListNew(destinationChannelCount, destinationBufferFrames, false);
@@ -122,8 +134,16 @@ AuConversionBuffer::~AuConversionBuffer() {
 
 void AuConversionBuffer::writeFromAudioBufferList(const AuBufferList* list,
                                                   const AuTimeStamp* timeStamp) {
-    audioBuffer->writeFromAudioBufferList(list, AuBufferListFrameCount(list),
-                                          _fudgeFactorFromTimeStamp(timeStamp), false);
+    const uint32_t frames = AuBufferListFrameCount(list);
+    const double scalar = _fudgeFactorFromTimeStamp(timeStamp);
+    // The ring's non-waiting write moves nothing while the reader is in the
+    // middle of its copy (a few microseconds): tried again a bounded number
+    // of times, so that a block is lost only to a full ring.
+    uint32_t written = 0;
+    for (int attempt = 0; attempt < kAttempts && written == 0; ++attempt)
+        written = audioBuffer->writeFromAudioBufferList(list, frames, scalar, false);
+    if (written < frames && audioBuffer->count() + frames > audioBuffer->capacity())
+        overflowed.store(true, std::memory_order_release);
 }
 
 long AuConversionBuffer::_FillComplexBufferProc(void* userData, float** data) {
@@ -138,11 +158,15 @@ long AuConversionBuffer::_FillComplexBufferProc(void* userData, float** data) {
 long AuConversionBuffer::_fillComplexBuffer(float** data) {
     const uint32_t staging = AuBufferListFrameCount(conversionBufferList);
     const uint32_t held = std::min(staging, audioBuffer->count());
-    uint32_t n =
-        held > 0 ? audioBuffer->readToAudioBufferList(conversionBufferList, held, false) : 0;
+    uint32_t n = 0;
+    for (int attempt = 0; attempt < kAttempts && held > 0 && n == 0; ++attempt)
+        n = audioBuffer->readToAudioBufferList(conversionBufferList, held, false);
     if (n == 0) {
+        // An underrun: silence now, and the reader waits for the ring to fill
+        // again rather than meet the next one at once.
         n = staging;
         AuBufferListClear(conversionBufferList, 0, n);
+        primed = false;
     }
     const uint32_t c = sourceChannels;
     for (uint32_t ch = 0; ch < c; ++ch) {
@@ -159,6 +183,17 @@ void AuConversionBuffer::readToAudioBufferList(AuBufferList* list, const AuTimeS
         std::min(AuBufferListFrameCount(outputBufferList), AuBufferListFrameCount(list));
     if (n == 0)
         return;
+    const uint32_t held = audioBuffer->count();
+    if (!primed && held < primeFrames) {
+        AuBufferListClear(list, 0, n);
+        return;
+    }
+    primed = true;
+    // The ring overflowed while the reader was away (a paused monitor): what
+    // piled up is dropped down to the starting fill, so that the delay stays
+    // short and the next writes fit.
+    if (overflowed.exchange(false, std::memory_order_acquire) && held > primeFrames)
+        discard(held - primeFrames);
     const long produced = src_callback_read(converter, ratio, long(n), interleavedOutput.data());
     if (produced < 0 || (produced == 0 && src_error(converter) != 0))
         return;
@@ -178,6 +213,17 @@ void AuConversionBuffer::readToAudioBufferList(AuBufferList* list, const AuTimeS
         }
     }
     AuBufferListCopy(outputBufferList, 0, list, 0, frames);
+}
+
+void AuConversionBuffer::discard(uint32_t frames) {
+    const uint32_t staging = AuBufferListFrameCount(conversionBufferList);
+    while (frames > 0) {
+        const uint32_t read = audioBuffer->readToAudioBufferList(conversionBufferList,
+                                                                 std::min(frames, staging), false);
+        if (read == 0)
+            return;
+        frames -= read;
+    }
 }
 
 void AuConversionBuffer::setGain(float gain, uint32_t channel) {

@@ -39,8 +39,9 @@ public:
 
     // Producer side: the whole list goes into the ring; what does not fit is lost.
     void writeFromAudioBufferList(const AuBufferList* list, const AuTimeStamp* timeStamp);
-    // Consumer side: fills min(output list, given list) frames; an underrun
-    // gives silence, a converter error leaves the list as handed in.
+    // Consumer side: fills min(output list, given list) frames; silence until
+    // the ring holds twice a source block and a staging list, after an
+    // underrun too; a converter error leaves the list as handed in.
     void readToAudioBufferList(AuBufferList* list, const AuTimeStamp* timeStamp);
 
     void setGain(float gain, uint32_t channel);
@@ -61,6 +62,8 @@ private:
                                                  uint32_t destinationChannels);
     static long _FillComplexBufferProc(void* userData, float** data);
     long _fillComplexBuffer(float** data);
+    // Consumer side: drops the oldest frames of the ring.
+    void discard(uint32_t frames);
 
     SRC_STATE_tag* converter = nullptr;
     AuBufferList* conversionBufferList = nullptr;
@@ -71,6 +74,12 @@ private:
     uint32_t destinationChannels = 0; // D
     double ratio = 1.0;               // output frames per input frame
     bool channelMapAllZero = false;
+    // The fill the reader starts from: twice a source block and a staging list.
+    uint32_t primeFrames = 0;
+    // The consumer's own: reading since the ring last reached primeFrames.
+    bool primed = false;
+    // The producer lost frames to a full ring since the consumer last looked.
+    std::atomic<bool> overflowed{false};
     std::vector<float> interleavedInput;  // staging frames × C
     std::vector<float> interleavedOutput; // output frames × C
 };

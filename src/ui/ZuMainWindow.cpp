@@ -34,6 +34,20 @@ QToolButton* switchButton(const QString& title, ZuControl* control) {
     return button;
 }
 
+// The record and monitor buttons show their image alone, and the marker's
+// interval beside it while they mark; their name is the tool tip.
+QToolButton* imageButton(const QString& name, ZuControl* control) {
+    control->setToolTip(name);
+    auto* button = switchButton(QString(), control);
+    auto style = [button, control] {
+        button->setToolButtonStyle(control->title().isEmpty() ? Qt::ToolButtonIconOnly
+                                                              : Qt::ToolButtonTextBesideIcon);
+    };
+    style();
+    QObject::connect(control, &ZuControl::changed, button, style);
+    return button;
+}
+
 QLabel* display(ZuControl* control, const QString& objectName) {
     auto* label = new QLabel;
     label->setObjectName(objectName);
@@ -81,14 +95,17 @@ QWidget* ZuMainWindow::makeRecorderTab() {
     meterBox->addWidget(slider);
     grid->addLayout(meterBox, 0, 0, 6, 1, Qt::AlignTop);
 
-    auto* recordButton = switchButton(ZuLocalized::text("RecordButton"), &recorder->recordButton);
+    auto* recordButton = imageButton(ZuLocalized::text("RecordButton"), &recorder->recordButton);
     recordButton->setObjectName("recordButton");
     recordButton->setIconSize(QSize(32, 32));
     grid->addWidget(recordButton, 0, 1, 2, 1);
-    grid->addWidget(switchButton(ZuLocalized::text("MonitorButton"), &recorder->monitorButton), 0,
-                    2);
+    auto* monitorButton = imageButton(ZuLocalized::text("MonitorButton"), &recorder->monitorButton);
+    monitorButton->setObjectName("monitorButton");
+    grid->addWidget(monitorButton, 0, 2);
     grid->addWidget(switchButton(ZuLocalized::text("HourButton"), &recorder->hourButton), 1, 2);
-    grid->addWidget(switchButton(ZuLocalized::text("MarkerButton"), &recorder->markerButton), 2, 2);
+    auto* markerButton = switchButton(ZuLocalized::text("MarkerButton"), &recorder->markerButton);
+    markerButton->setObjectName("markerButton");
+    grid->addWidget(markerButton, 2, 2);
     grid->addWidget(switchButton(ZuLocalized::text("ReserveButton"), &recorder->reserveButton), 2,
                     1);
 

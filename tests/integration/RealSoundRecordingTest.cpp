@@ -1,4 +1,5 @@
 #include "NightwardenProcess.h"
+#include "NwPulseTestServer.h"
 #include "support/NwSound.h"
 #include "support/NwTestSupport.h"
 
@@ -6,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 #include <cstdio>
@@ -30,7 +30,7 @@ protected:
     QString dir;
     QString sink;
     QProcessEnvironment server; // what the server's clients need
-    bool serverStarted = false;
+    std::unique_ptr<NwPulseTestServer> pulse;
 
     void SetUp() override {
         // The release stage of the suite runs these: the sanitizer stages
@@ -44,39 +44,10 @@ protected:
                 GTEST_SKIP() << tool << " is missing (scripts/bootstrap installs it)";
         dir = nwTestDir();
         sink = QStringLiteral("nw_real_%1").arg(GetParam());
-        QProcess start;
-        start.setProcessEnvironment(scriptEnvironment());
-        start.start(script(), {});
-        ASSERT_TRUE(start.waitForFinished(30000));
-        ASSERT_EQ(start.exitCode(), 0) << start.readAllStandardError().toStdString();
-        serverStarted = true;
-        server = QProcessEnvironment::systemEnvironment();
-        static const QRegularExpression exportLine("^export (\\w+)='(.*)'$");
-        for (const QString& line : QString::fromUtf8(start.readAllStandardOutput()).split('\n')) {
-            const auto match = exportLine.match(line);
-            if (match.hasMatch())
-                server.insert(match.captured(1), match.captured(2));
-        }
-        ASSERT_TRUE(server.contains("PULSE_SERVER"));
-    }
-    void TearDown() override {
-        if (!serverStarted)
-            return;
-        QProcess stop;
-        stop.setProcessEnvironment(scriptEnvironment());
-        stop.start(script(), {"stop"});
-        stop.waitForFinished(30000);
-    }
-
-    static QString script() { return nwSourceDir() + "/scripts/pulse-test-server"; }
-    QProcessEnvironment scriptEnvironment() const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("NW_PULSE_DIR", dir + "/pulse");
-        env.insert("NW_PULSE_SINK", sink);
-        env.insert("NW_PULSE_RATE", QString::number(GetParam()));
-        // No low-latency reader: a desktop has none.
-        env.insert("NW_PULSE_NO_READER", "1");
-        return env;
+        pulse = std::make_unique<NwPulseTestServer>(dir, sink, GetParam());
+        const QString failure = pulse->start();
+        ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+        server = pulse->environment();
     }
 
     // One recorder on one backend.

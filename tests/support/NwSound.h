@@ -29,21 +29,26 @@ struct NwSound {
     }
 };
 
-// A steady sine in both channels of a float WAV file; the path back.
-inline QString nwWriteTone(const QString& path, double rate, double seconds, double hz,
-                           double amplitude) {
+// Interleaved stereo samples as a float WAV file; the path back.
+inline QString nwWriteStereo(const QString& path, double rate, const std::vector<float>& samples) {
     SF_INFO info{};
     info.samplerate = int(rate);
     info.channels = 2;
     info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    std::vector<float> samples(size_t(seconds * rate) * 2);
-    for (size_t f = 0; f < samples.size() / 2; ++f)
-        samples[2 * f] = samples[2 * f + 1] =
-            float(amplitude * std::sin(2 * std::numbers::pi * hz * double(f) / rate));
     SNDFILE* file = sf_open(path.toUtf8().constData(), SFM_WRITE, &info);
     sf_writef_float(file, samples.data(), sf_count_t(samples.size() / 2));
     sf_close(file);
     return path;
+}
+
+// A steady sine in both channels of a float WAV file; the path back.
+inline QString nwWriteTone(const QString& path, double rate, double seconds, double hz,
+                           double amplitude) {
+    std::vector<float> samples(size_t(seconds * rate) * 2);
+    for (size_t f = 0; f < samples.size() / 2; ++f)
+        samples[2 * f] = samples[2 * f + 1] =
+            float(amplitude * std::sin(2 * std::numbers::pi * hz * double(f) / rate));
+    return nwWriteStereo(path, rate, samples);
 }
 
 // The level and pitch of the loudest second of a signal: where a tone is.

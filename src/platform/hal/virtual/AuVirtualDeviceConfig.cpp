@@ -16,3 +16,23 @@ AuVirtualDeviceConfig AuVirtualDeviceConfig::standard(const QString& name, const
     config.info.safetyOffsetFrames = {32, 32};
     return config;
 }
+
+std::optional<AuVirtualDeviceConfig> AuVirtualDeviceConfig::outputToFile(const QString& text,
+                                                                         QString* error) {
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    bool ok = false;
+    const double rate = colon > 0 ? text.left(colon).toDouble(&ok) : 0.0;
+    const QString path = colon > 0 ? text.mid(colon + 1) : QString();
+    if (!ok || !(rate >= 8000 && rate <= 384000) || path.isEmpty()) {
+        if (error)
+            *error =
+                QStringLiteral("\"%1\" is not HZ:PATH with a rate from 8000 to 384000").arg(text);
+        return std::nullopt;
+    }
+    AuVirtualDeviceConfig config = standard(QStringLiteral("Nightwarden Virtual Output"),
+                                            QStringLiteral("nightwarden-virtual-output"), 0, 2);
+    config.info.sampleRates = {{rate, rate}};
+    config.info.nominalSampleRate = rate;
+    config.outputFile = path;
+    return config;
+}

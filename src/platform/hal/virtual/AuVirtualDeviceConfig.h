@@ -3,6 +3,8 @@
 #include "platform/hal/AuTableHardware.h"
 #include "platform/hal/virtual/AuVirtualInput.h"
 
+#include <optional>
+
 // One virtual device: what it reports (name, UID, channels, rates, buffer
 // sizes, data sources), what its input carries, and where its output goes.
 struct AuVirtualDeviceConfig {
@@ -21,4 +23,8 @@ struct AuVirtualDeviceConfig {
     // A duplex device with the usual rates and sizes.
     static AuVirtualDeviceConfig standard(const QString& name, const QString& uid,
                                           uint32_t inputChannels, uint32_t outputChannels);
+    // A stereo output-only device at one rate whose output goes to a WAV
+    // file, from "HZ:PATH"; nothing, with the reason in error, for another text.
+    static std::optional<AuVirtualDeviceConfig> outputToFile(const QString& text,
+                                                             QString* error = nullptr);
 };
