@@ -6,6 +6,7 @@
 #include "logbook/ZuDutyLog.h"
 #include "platform/ZuAlerts.h"
 #include "platform/ZuFileLock.h"
+#include "platform/ZuImages.h"
 #include "platform/ZuScriptedAnswerer.h"
 #include "platform/ZuSettings.h"
 #include "platform/hal/AuHardware.h"
@@ -152,14 +153,16 @@ TEST_F(PlayerTabTest, TheTableListsTheRecordingsWithTotalsAndMarksTheOneInProgre
     EXPECT_EQ(player->selectedFileName(), second);
     for (const char* name : {"lockButton", "noteButton", "deleteButton"})
         EXPECT_TRUE(button(name)->isEnabled()) << name;
-    // The selected row's picture, once built.
+    // The selected row's picture replaces the progress image once built.
+    const QImage progress =
+        ZuImages::image("ProgressImage.tif").convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(player->waveView()->image(), progress);
     const QDeadlineTimer deadline(10000);
-    while (!ZuAnalyzer::imageFileExistAtPath(records + "/" + second)) {
+    while (player->waveView()->image() == progress) {
         ASSERT_FALSE(deadline.hasExpired());
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     }
-    QApplication::processEvents();
-    EXPECT_FALSE(player->waveView()->image().isNull());
+    EXPECT_TRUE(ZuAnalyzer::imageFileExistAtPath(records + "/" + second));
     nwKeepShot(window.get(), "player-selected");
 
     // The recording in progress offers none of lock, note and delete.
