@@ -63,8 +63,14 @@ void ZuPlayer::saveUserDefaults() {
 }
 
 void ZuPlayer::initDataSource() {
-    if (controler && controler->mechanic())
-        playList.initWithDirPath(
-            controler->mechanic()->recordFolder(),
-            QFileInfo(store().stringForKey("ProgressSoundFileName")).fileName());
+    if (!controler || !controler->mechanic())
+        return;
+    // The mechanic reads the list too while recording: the selection stays
+    // with its recording however the rows move.
+    const QString selected = selectedFileName();
+    dataView.setSelectedIndex(-1);
+    playList.initWithDirPath(controler->mechanic()->recordFolder(),
+                             QFileInfo(store().stringForKey("ProgressSoundFileName")).fileName());
+    dataView.setSelectedIndex(selected.isEmpty() ? -1
+                                                 : int(playList.fileNames().indexOf(selected)));
 }

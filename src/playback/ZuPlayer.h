@@ -27,10 +27,10 @@ public:
 
     // The list of recordings the player's table shows.
     ZuPlayList* dataSource() { return &playList; }
-    // Reads the list afresh from the record folder.
+    // Reads the list afresh from the record folder; the selected recording
+    // stays selected (by name) while it is listed.
     void initDataSource();
-    // Reads the list afresh, keeps the selected recording selected (by name)
-    // and brings the totals and buttons up to date.
+    // Reads the list afresh and brings the totals and buttons up to date.
     void renewListAndControl();
 
     // The table's selection moved (to dataView's selected index): the buttons,

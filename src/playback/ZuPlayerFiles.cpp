@@ -36,10 +36,7 @@ void ZuPlayer::onlyCopyButtonSetEnable() {
 }
 
 void ZuPlayer::renewListAndControl() {
-    const QString selected = selectedFileName();
     initDataSource();
-    const int row = selected.isEmpty() ? -1 : int(playList.fileNames().indexOf(selected));
-    dataView.setSelectedIndex(row);
     totalFilesText.setText(QString::number(playList.totalFiles()));
     totalTimeText.setText(playList.totalPeriodString());
     totalSizeText.setText(QString::number(playList.totalSize(), 'f', 1));

@@ -83,10 +83,15 @@ ZuPlayerTab::ZuPlayerTab(ZuControler* owner, QWidget* parent)
 
     connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { selectionToPlayer(); });
-    // A renewed list keeps the player's row selected.
-    connect(list, &QAbstractItemModel::modelReset, this, [this, player, list] {
+    // The view shows the player's selection, which a renewed list keeps.
+    connect(&player->dataView, &ZuControl::changed, this, [this, player] {
         const int row = player->dataView.selectedIndex();
-        if (row >= 0 && row < list->totalFiles())
+        const QModelIndexList rows = view->selectionModel()->selectedRows();
+        if (!rows.isEmpty() && rows.first().row() == row)
+            return;
+        if (row < 0)
+            view->clearSelection();
+        else
             view->selectRow(row);
     });
     // The note is written once the editor has closed, since writing renews

@@ -13,6 +13,7 @@
 #include "platform/hal/virtual/AuVirtualHardware.h"
 #include "playback/ZuAnalyzer.h"
 #include "playback/ZuPlayer.h"
+#include "recording/ZuMechanic.h"
 #include "shell/ZuControler.h"
 #include "support/NwAiff.h"
 #include "support/NwShot.h"
@@ -180,6 +181,17 @@ TEST_F(PlayerTabTest, RowsDragOutAsOneFileAndArrowsMoveTheSelection) {
     ASSERT_TRUE(mime);
     EXPECT_EQ(mime->urls(), QList<QUrl>{QUrl::fromLocalFile(records + "/" + first)});
     EXPECT_EQ(table->model()->supportedDragActions(), Qt::CopyAction);
+
+    // The mechanic reads the list while recording; a recording gone from
+    // before the selected one does not move the selection to another.
+    table->selectRow(1);
+    ASSERT_TRUE(QFile::remove(records + "/" + first));
+    controler.mechanic()->recordTotalTime();
+    EXPECT_EQ(player->selectedFileName(), second);
+    EXPECT_EQ(table->selectionModel()->selectedRows().value(0).row(), 0);
+    ASSERT_TRUE(QFile::copy(records + "/" + second, records + "/" + first));
+    player->renewListAndControl();
+    EXPECT_EQ(table->selectionModel()->selectedRows().value(0).row(), 1);
 
     table->setFocus();
     table->selectRow(0);
