@@ -158,15 +158,6 @@ QStringList ZuKeepList::mimeTypes() const {
 }
 
 QMimeData* ZuKeepList::mimeData(const QModelIndexList& indexes) const {
-    QList<int> rows;
-    for (const QModelIndex& index : indexes)
-        if (!rows.contains(index.row()))
-            rows << index.row();
-    std::sort(rows.begin(), rows.end());
-    const QStringList paths = tableViewWriteRows(rows);
-    if (paths.isEmpty())
-        return nullptr;
-    auto* mime = new QMimeData;
-    mime->setUrls({QUrl::fromLocalFile(paths.first())});
-    return mime;
+    return ZuPlayList::fileDragOfFirstRow(
+        indexes, [this](const QList<int>& rows) { return tableViewWriteRows(rows); });
 }

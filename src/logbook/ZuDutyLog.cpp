@@ -91,6 +91,8 @@ ZuDutyLogValues ZuDutyLog::currentValues() const {
     v.recordFolder = mechanic->recordFolder();
     v.maxRecordTime = mechanic->maxRecordTime();
     v.maxTotalTime = mechanic->maxTotalTime();
+    v.deleteFile = controler->player()->deleteFile();
+    v.deleteImage = controler->player()->deleteImage();
     return v;
 }
 

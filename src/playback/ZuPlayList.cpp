@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
+#include <QMimeData>
+#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -45,7 +48,16 @@ Split split(double seconds) {
 
 } // namespace
 
-ZuPlayList& ZuPlayList::initWithDirPath(const QString& path) {
+const QStringList& ZuPlayList::columnKeys() {
+    static const QStringList keys{lockFlagKey,   recordDateKey, startTimeKey, endTimeKey,
+                                  recordTimeKey, fileSizeKey,   remarkKey};
+    return keys;
+}
+
+ZuPlayList& ZuPlayList::initWithDirPath(const QString& path, const QString& progressName) {
+    beginResetModel();
+    folder = path;
+    progress = progressName;
     playList.clear();
     fileList.clear();
     QStringList names =
@@ -57,6 +69,7 @@ ZuPlayList& ZuPlayList::initWithDirPath(const QString& path) {
         playList.append(rowFor(path, name));
         fileList.append(name);
     }
+    endResetModel();
     return *this;
 }
 
@@ -158,8 +171,108 @@ QVariant ZuPlayList::tableView(const QString& objectValueForTableColumn, int row
 }
 
 void ZuPlayList::tableView(const QVariant& setObjectValue, const QString& forTableColumn, int row) {
-    if (row >= 0 && row < playList.size())
-        playList[row][forTableColumn] = setObjectValue;
+    if (row < 0 || row >= playList.size())
+        return;
+    playList[row][forTableColumn] = setObjectValue;
+    const int column = int(columnKeys().indexOf(forTableColumn));
+    if (column >= 0)
+        emit dataChanged(index(row, column), index(row, column));
+}
+
+bool ZuPlayList::isProgressAtRow(int row) const {
+    return !progress.isEmpty() && fileNameAtRow(row) == progress;
+}
+
+QStringList ZuPlayList::tableViewWriteRows(const QList<int>& rows) const {
+    if (rows.isEmpty() || fileNameAtRow(rows.first()).isEmpty())
+        return {};
+    return {folder + '/' + fileNameAtRow(rows.first())};
+}
+
+int ZuPlayList::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : totalFiles();
+}
+
+int ZuPlayList::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(columnKeys().size());
+}
+
+QVariant ZuPlayList::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.column() >= columnKeys().size())
+        return {};
+    const QString key = columnKeys()[index.column()];
+    switch (role) {
+    case Qt::TextAlignmentRole:
+        if (key == remarkKey)
+            return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        return key == fileSizeKey || key == recordTimeKey
+                   ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                   : QVariant(Qt::AlignCenter);
+    case Qt::FontRole: {
+        if (!isProgressAtRow(index.row()))
+            return {};
+        QFont italic;
+        italic.setItalic(true);
+        return italic;
+    }
+    case Qt::ToolTipRole:
+        return isProgressAtRow(index.row()) ? ZuLocalized::text(QStringLiteral("Recording"))
+                                            : QVariant();
+    case Qt::DisplayRole:
+    case Qt::EditRole: {
+        const QVariant value = tableView(key, index.row());
+        if (key == fileSizeKey)
+            return QString::number(value.toDouble(), 'f', 2);
+        return value;
+    }
+    default:
+        return {};
+    }
+}
+
+bool ZuPlayList::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    emit remarkEdited(index.row(), value.toString());
+    return true;
+}
+
+QVariant ZuPlayList::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= columnKeys().size())
+        return {};
+    return ZuLocalized::text(columnKeys()[section]);
+}
+
+Qt::ItemFlags ZuPlayList::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    return index.column() == remarkColumn ? flags | Qt::ItemIsEditable : flags;
+}
+
+QStringList ZuPlayList::mimeTypes() const {
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData* ZuPlayList::mimeData(const QModelIndexList& indexes) const {
+    return fileDragOfFirstRow(indexes,
+                              [this](const QList<int>& rows) { return tableViewWriteRows(rows); });
+}
+
+QMimeData* ZuPlayList::fileDragOfFirstRow(const QModelIndexList& indexes,
+                                          const std::function<QStringList(QList<int>)>& paths) {
+    QList<int> rows;
+    for (const QModelIndex& index : indexes)
+        if (!rows.contains(index.row()))
+            rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    const QStringList found = paths(rows);
+    if (found.isEmpty())
+        return nullptr;
+    auto* mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(found.first())});
+    return mime;
 }
 
 QString ZuPlayList::periodStringWithHour(int hour, int minute, int second) {

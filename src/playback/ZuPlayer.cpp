@@ -1,8 +1,11 @@
 #include "playback/ZuPlayer.h"
 
+#include "platform/ZuLocalized.h"
 #include "platform/ZuSettings.h"
 #include "recording/ZuMechanic.h"
 #include "shell/ZuControler.h"
+
+#include <QFileInfo>
 
 #include <mutex>
 
@@ -29,6 +32,14 @@ void ZuPlayer::initialize() {
 ZuPlayer::ZuPlayer() {
     initialize();
     observeWaveImages();
+    // Playback and copying are not built yet: shown, but off and saying so.
+    for (ZuControl* control : {&playButton, &copyButton}) {
+        control->setEnabled(false);
+        control->setToolTip(ZuLocalized::text(QStringLiteral("NotYetAvailable")));
+    }
+    setWorkerButtonEnabled(false);
+    lockButton.setAction([this](ZuControl&) { actLock(); });
+    deleteButton.setAction([this](ZuControl&) { actDelete(); });
 }
 
 void ZuPlayer::awakeFromNib() {
@@ -52,6 +63,14 @@ void ZuPlayer::saveUserDefaults() {
 }
 
 void ZuPlayer::initDataSource() {
-    if (controler && controler->mechanic())
-        playList.initWithDirPath(controler->mechanic()->recordFolder());
+    if (!controler || !controler->mechanic())
+        return;
+    // The mechanic reads the list too while recording: the selection stays
+    // with its recording however the rows move.
+    const QString selected = selectedFileName();
+    dataView.setSelectedIndex(-1);
+    playList.initWithDirPath(controler->mechanic()->recordFolder(),
+                             QFileInfo(store().stringForKey("ProgressSoundFileName")).fileName());
+    dataView.setSelectedIndex(selected.isEmpty() ? -1
+                                                 : int(playList.fileNames().indexOf(selected)));
 }

@@ -8,56 +8,24 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-ZuKeepTableView::ZuKeepTableView(ZuKeeper* owner, QWidget* parent)
-    : QTableView(parent), keeper(owner) {
+ZuKeepTableView::ZuKeepTableView(ZuKeeper* keeper, QWidget* parent) : ZuTableView(parent) {
     setModel(keeper->dataSource());
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setDragEnabled(true);
-    setDragDropMode(QAbstractItemView::DragOnly);
-    setDefaultDropAction(Qt::CopyAction);
-    setAlternatingRowColors(true);
-    setShowGrid(false);
-    verticalHeader()->hide();
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-    horizontalHeader()->setStretchLastSection(true);
-    horizontalHeader()->setHighlightSections(false);
-}
-
-void ZuKeepTableView::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Backspace:
-    case Qt::Key_Delete:
-        keeper->actDelete();
-        return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (event->modifiers() & Qt::AltModifier)
-            keeper->actCopy();
-        else
-            keeper->actPlayback();
-        return;
-    default:
-        QTableView::keyPressEvent(event);
-    }
-}
-
-void ZuKeepTableView::mouseDoubleClickEvent(QMouseEvent* event) {
-    QTableView::mouseDoubleClickEvent(event);
-    if (!indexAt(event->position().toPoint()).isValid())
-        return;
-    if (event->modifiers() & Qt::AltModifier)
-        keeper->actCopy();
-    else
+    ZuTableCommands commands;
+    commands.playback = [keeper] {
         keeper->actPlayback();
+    };
+    commands.copy = [keeper] {
+        keeper->actCopy();
+    };
+    commands.remove = [keeper] {
+        keeper->actDelete();
+    };
+    setCommands(commands);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QTableView>
+#include "ui/ZuTableView.h"
+
 #include <QWidget>
 
 class ZuKeeper;
@@ -8,17 +9,10 @@ class ZuKeeper;
 // The keep table: return plays the selected kept file, option-return and a
 // double click with option export it, a double click plays it, delete and
 // backspace delete it; rows drag out as files.
-class ZuKeepTableView : public QTableView {
+class ZuKeepTableView : public ZuTableView {
     Q_OBJECT
 public:
     explicit ZuKeepTableView(ZuKeeper* keeper, QWidget* parent = nullptr);
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-
-private:
-    ZuKeeper* keeper;
 };
 
 // The keep tab: the kept files of the keep folder with their totals, the

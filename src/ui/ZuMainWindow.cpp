@@ -6,20 +6,18 @@
 #include "ui/ZuControlBinding.h"
 #include "ui/ZuKeepTab.h"
 #include "ui/ZuLedMeterWidget.h"
-#include "ui/ZuReserverTab.h"
 #include "ui/ZuPlayerTab.h"
+#include "ui/ZuReserverTab.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -62,12 +60,7 @@ ZuMainWindow::ZuMainWindow(ZuControler* owner, std::function<void()> quitRequest
     setWindowTitle(QStringLiteral("Nightwarden"));
     tabView = new QTabWidget(this);
     tabView->addTab(makeRecorderTab(), ZuLocalized::text("RecorderTab"));
-    const QStringList playerColumns{"LockFlag",   "RecordDate", "StartTime", "EndTime",
-                                    "RecordTime", "FileSize",   "Remark"};
-    tabView->addTab(new ZuPlayerTab(controler,
-                                    static_cast<QTableWidget*>(makeTableTab(playerColumns)),
-                                    playerColumns),
-                    ZuLocalized::text("PlayerTab"));
+    tabView->addTab(new ZuPlayerTab(controler), ZuLocalized::text("PlayerTab"));
     tabView->addTab(new ZuReserverTab(controler->reserver()), ZuLocalized::text("ReserveTab"));
     tabView->addTab(new ZuKeepTab(controler->keeper()), ZuLocalized::text("KeepTab"));
     auto* layout = new QVBoxLayout(this);
@@ -147,19 +140,6 @@ QWidget* ZuMainWindow::makeRecorderTab() {
     grid->addLayout(bottom, 7, 0, 1, 3);
     grid->setRowStretch(6, 1);
     return page;
-}
-
-QWidget* ZuMainWindow::makeTableTab(const QStringList& columnKeys) {
-    auto* table = new QTableWidget(0, static_cast<int>(columnKeys.size()));
-    QStringList headers;
-    for (const QString& key : columnKeys)
-        headers << ZuLocalized::text(key);
-    table->setHorizontalHeaderLabels(headers);
-    table->horizontalHeader()->setStretchLastSection(true);
-    table->verticalHeader()->hide();
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    return table;
 }
 
 void ZuMainWindow::setFrame(const QRect& frame, bool) {

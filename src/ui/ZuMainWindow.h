@@ -33,7 +33,6 @@ protected:
 
 private:
     QWidget* makeRecorderTab();
-    QWidget* makeTableTab(const QStringList& columnKeys);
 
     ZuControler* controler;
     std::function<void()> quit;

@@ -1,56 +1,134 @@
 #include "ui/ZuPlayerTab.h"
 
+#include "platform/ZuLocalized.h"
 #include "playback/ZuPlayer.h"
-#include "recording/ZuMechanic.h"
 #include "shell/ZuControler.h"
+#include "ui/ZuControlBinding.h"
+#include "ui/ZuTableView.h"
 #include "ui/ZuWaveViewWidget.h"
 
-#include <QDir>
-#include <QSignalBlocker>
-#include <QTableWidget>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
-ZuPlayerTab::ZuPlayerTab(ZuControler* owner, QTableWidget* table, const QStringList& columnKeys,
-                         QWidget* parent)
-    : QWidget(parent), controler(owner), rows(table), keys(columnKeys) {
+ZuPlayerTab::ZuPlayerTab(ZuControler* owner, QWidget* parent)
+    : QWidget(parent), controler(owner), view(new ZuTableView) {
+    ZuPlayer* player = controler->player();
+    ZuPlayList* list = player->dataSource();
+    view->setObjectName("playTable");
+    view->setModel(list);
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    view->horizontalHeader()->setSectionResizeMode(ZuPlayList::remarkColumn, QHeaderView::Stretch);
+    ZuTableCommands commands;
+    commands.remove = [player] {
+        player->actDelete();
+    };
+    commands.doubleAction = [this](int column) {
+        doubleAction(column);
+    };
+    view->setCommands(commands);
+
+    // The window takes each tab's own size; hidden in a window sized for a
+    // smaller tab, this one may be squeezed.
+    setMinimumSize(1, 1);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(6, 6, 6, 6);
     layout->setSpacing(4);
-    layout->addWidget(rows, 1);
-    layout->addWidget(new ZuWaveViewWidget(controler->player()->waveView()), 0, Qt::AlignHCenter);
-    rows->setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(rows, &QTableWidget::itemSelectionChanged, this, &ZuPlayerTab::rowSelected);
+    layout->addWidget(view, 1);
+
+    auto* totals = new QHBoxLayout;
+    layout->addLayout(totals);
+    const struct {
+        const char* key;
+        ZuControl* control;
+    } sums[] = {{"PlayerTotalFiles", &player->totalFilesText},
+                {"PlayerTotalTime", &player->totalTimeText},
+                {"PlayerTotalSize", &player->totalSizeText}};
+    for (const auto& sum : sums) {
+        if (totals->count() > 0)
+            totals->addStretch();
+        totals->addWidget(new QLabel(ZuLocalized::text(sum.key), this));
+        auto* label = new QLabel(this);
+        label->setObjectName(sum.control->name());
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        totals->addWidget(label);
+        ZuControlBinding::bind(label, sum.control);
+    }
+
+    auto* buttons = new QHBoxLayout;
+    layout->addLayout(buttons);
+    const struct {
+        const char* key;
+        ZuControl* control;
+    } operations[] = {{"PlayerPlay", &player->playButton},
+                      {"SetLock", &player->lockButton},
+                      {"PlayerNote", &player->noteButton},
+                      {"PlayerDelete", &player->deleteButton},
+                      {"PlayerCopy", &player->copyButton}};
+    for (const auto& operation : operations) {
+        auto* button = new QPushButton(ZuLocalized::text(operation.key), this);
+        button->setObjectName(operation.control->name());
+        button->setAutoDefault(false);
+        buttons->addWidget(button);
+        ZuControlBinding::bind(button, operation.control);
+    }
+    player->noteButton.setAction([this](ZuControl&) { editNote(); });
+
+    layout->addWidget(new ZuWaveViewWidget(player->waveView(), this), 0, Qt::AlignHCenter);
+
+    connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { selectionToPlayer(); });
+    // The view shows the player's selection, which a renewed list keeps.
+    connect(&player->dataView, &ZuControl::changed, this, [this, player] {
+        const int row = player->dataView.selectedIndex();
+        const QModelIndexList rows = view->selectionModel()->selectedRows();
+        if (!rows.isEmpty() && rows.first().row() == row)
+            return;
+        if (row < 0)
+            view->clearSelection();
+        else
+            view->selectRow(row);
+    });
+    // The note is written once the editor has closed, since writing renews
+    // the list under the view.
+    connect(
+        list, &ZuPlayList::remarkEdited, this,
+        [player](int row, const QString& note) { player->editNoteEnd(row, note); },
+        Qt::QueuedConnection);
 }
 
 void ZuPlayerTab::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    renewRows();
+    controler->player()->renewListAndControl();
 }
 
-void ZuPlayerTab::renewRows() {
+void ZuPlayerTab::selectionToPlayer() {
     ZuPlayer* player = controler->player();
-    player->initDataSource();
-    const ZuPlayList* list = player->dataSource();
-    const QString selected = rows->currentRow() >= 0 && rows->item(rows->currentRow(), 0)
-                                 ? rows->item(rows->currentRow(), 0)->data(Qt::UserRole).toString()
-                                 : QString();
-    const QSignalBlocker block(rows);
-    rows->setRowCount(list->numberOfRowsInTableView());
-    for (int row = 0; row < list->numberOfRowsInTableView(); ++row) {
-        for (int column = 0; column < keys.size(); ++column) {
-            auto* item = new QTableWidgetItem(list->tableView(keys[column], row).toString());
-            item->setData(Qt::UserRole, list->fileNameAtRow(row));
-            rows->setItem(row, column, item);
-        }
-        if (list->fileNameAtRow(row) == selected)
-            rows->selectRow(row);
-    }
+    const QModelIndexList rows = view->selectionModel()->selectedRows();
+    const int row = rows.isEmpty() ? -1 : rows.first().row();
+    if (row == player->dataView.selectedIndex() && !player->selectedFileName().isEmpty())
+        return;
+    player->dataView.setSelectedIndex(row);
+    player->changeSelectRow();
 }
 
-void ZuPlayerTab::rowSelected() {
-    const QList<QTableWidgetItem*> items = rows->selectedItems();
-    if (items.isEmpty())
+void ZuPlayerTab::editNote() {
+    ZuPlayer* player = controler->player();
+    if (!player->actNote())
         return;
-    const QString name = items.first()->data(Qt::UserRole).toString();
-    controler->player()->showWaveImage(QDir(controler->mechanic()->recordFolder()).filePath(name));
+    view->edit(
+        player->dataSource()->index(player->dataView.selectedIndex(), ZuPlayList::remarkColumn));
+}
+
+void ZuPlayerTab::doubleAction(int column) {
+    ZuPlayer* player = controler->player();
+    if (column == ZuPlayList::lockColumn && player->lockButton.isEnabled())
+        player->actLock();
+    else if (column == ZuPlayList::remarkColumn && player->noteButton.isEnabled())
+        editNote();
 }

@@ -1,30 +1,29 @@
 #pragma once
 
-#include <QStringList>
 #include <QWidget>
 
-class QTableWidget;
 class ZuControler;
+class ZuTableView;
 
-// The player tab: the recordings table with the wave view under it. The table
-// lists the record folder's recordings whenever the tab is shown; selecting a
-// row shows that recording's picture.
+// The player tab: the recordings table with its totals, the operation
+// buttons, and the wave view of the selected recording. The list is read
+// afresh whenever the tab is shown; selection, keys and double clicks go to
+// the player.
 class ZuPlayerTab : public QWidget {
     Q_OBJECT
 public:
-    ZuPlayerTab(ZuControler* controler, QTableWidget* table, const QStringList& columnKeys,
-                QWidget* parent = nullptr);
+    explicit ZuPlayerTab(ZuControler* controler, QWidget* parent = nullptr);
 
-    QTableWidget* table() const { return rows; }
+    ZuTableView* table() const { return view; }
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void renewRows();
-    void rowSelected();
+    void selectionToPlayer();
+    void editNote();
+    void doubleAction(int column);
 
     ZuControler* controler;
-    QTableWidget* rows;
-    QStringList keys;
+    ZuTableView* view;
 };

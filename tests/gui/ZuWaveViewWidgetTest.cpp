@@ -16,13 +16,13 @@
 #include "support/NwTestSupport.h"
 #include "ui/ZuMainWindow.h"
 #include "ui/ZuPlayerTab.h"
+#include "ui/ZuTableView.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QMouseEvent>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QtEndian>
 #include <gtest/gtest.h>
 #include <vector>
@@ -113,9 +113,9 @@ TEST(WaveViewWidget, ThePlayerTabShowsTheSelectedRecordingsPictureOnceBuilt) {
     auto* tab = window.findChild<ZuPlayerTab*>();
     auto* wave = window.findChild<ZuWaveViewWidget*>("waveView");
     ASSERT_TRUE(tab && wave);
-    QTableWidget* table = tab->table();
-    ASSERT_EQ(table->rowCount(), 1);
-    EXPECT_EQ(table->item(0, 2)->text(), "14:30:22");
+    ZuTableView* table = tab->table();
+    ASSERT_EQ(table->model()->rowCount(), 1);
+    EXPECT_EQ(table->model()->index(0, 2).data().toString(), "14:30:22");
     table->selectRow(0);
     ZuWaveView& view = *controler.player()->waveView();
     // The progress image until the builder reports.
