@@ -110,6 +110,12 @@ TEST_F(ZuDeviceConcurrentTest, ConcurrentRecordAndMonitorCyclesSurviveConverterR
         devicer.newMonitorConverter();
         ASSERT_NE(devicer.monitorConverter(), nullptr);
     }
+    // A converter starts reading once it holds a few blocks: give the last one
+    // the cycles to fill and play, however briefly the others lived.
+    const uint64_t record = clients.recordCycles;
+    const uint64_t monitor = clients.monitorCycles;
+    while (clients.recordCycles < record + 20 || clients.monitorCycles < monitor + 20)
+        std::this_thread::yield();
     stop = true;
     recordThread.join();
     monitorThread.join();
