@@ -119,7 +119,19 @@ QWidget* ZuMainWindow::makeRecorderTab() {
     grid->addWidget(display(&recorder->reserveNameText, "reserveNameText"), 6, 1);
     auto* reserveTime = new QHBoxLayout;
     reserveTime->setSpacing(6);
-    reserveTime->addWidget(display(&recorder->timeInfoText, "timeInfoText"));
+    auto* timeInfo = display(&recorder->timeInfoText, "timeInfoText");
+    // "Starts at" with no time after it would announce nothing.
+    QSizePolicy keepPlace = timeInfo->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    timeInfo->setSizePolicy(keepPlace);
+    auto showTimeInfo = [timeInfo, time = &recorder->reserveTimeText] {
+        timeInfo->setVisible(!time->text().isEmpty());
+    };
+    showTimeInfo();
+    // After the binding's own update, which shows the label whenever its text changes.
+    connect(&recorder->timeInfoText, &ZuControl::changed, timeInfo, showTimeInfo);
+    connect(&recorder->reserveTimeText, &ZuControl::changed, timeInfo, showTimeInfo);
+    reserveTime->addWidget(timeInfo);
     reserveTime->addWidget(display(&recorder->reserveTimeText, "reserveTimeText"), 1);
     grid->addLayout(reserveTime, 6, 2);
 
