@@ -180,8 +180,7 @@ int ZuKeeper::stopCompressing() {
     const int left = int(commandQue.size()) + (runningTask ? 1 : 0);
     commandQue.clear();
     if (runningTask)
-        QMetaObject::invokeMethod(
-            runningTask, [task = runningTask] { task->kill(); }, Qt::QueuedConnection);
+        runningTaskHandOff->post([task = runningTask] { task->kill(); });
     if (left > 0)
         ZuConsole::line(
             QStringLiteral("ZuKeeper: compression stopped; %1 copies stay uncompressed in %2.")

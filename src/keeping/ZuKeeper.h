@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ZuControl.h"
+#include "platform/ZuHandOff.h"
 #include "platform/ZuTimer.h"
 
 #include <QString>
@@ -148,6 +149,7 @@ private:
     bool monitor = true;
     QStringList commandQue;
     QProcess* runningTask = nullptr;
+    ZuHandOff* runningTaskHandOff = nullptr;
     bool stopping = false;
     bool drainPending = false;
 
@@ -157,4 +159,6 @@ private:
 
     std::atomic<bool> compressing{false};
     std::unique_ptr<QThread> worker;
+    // Last, so that work the worker handed over dies first with the keeper.
+    ZuHandOff mainHandOff;
 };

@@ -43,7 +43,7 @@ void ZuKeeper::onMainThread(std::function<void()> work) {
     if (!QCoreApplication::instance() || zuIsMainThread())
         work();
     else
-        QMetaObject::invokeMethod(&compressIndicator, std::move(work), Qt::QueuedConnection);
+        mainHandOff.post(std::move(work));
 }
 
 void ZuKeeper::compressFileThread() {
@@ -112,11 +112,14 @@ int ZuKeeper::execTaskWithPath(const Job& job) {
         task.setStandardErrorFile(QProcess::nullDevice());
     QEventLoop loop;
     QObject::connect(&task, &QProcess::finished, &loop, &QEventLoop::quit);
+    // Lives in this thread, so a stop from the main thread reaches the task here.
+    ZuHandOff taskHandOff;
     {
         std::lock_guard guard(lock);
         if (stopping)
             return aborted;
         runningTask = &task;
+        runningTaskHandOff = &taskHandOff;
     }
     commandStarted(job.copy);
     task.start();
@@ -126,6 +129,7 @@ int ZuKeeper::execTaskWithPath(const Job& job) {
     {
         std::lock_guard guard(lock);
         runningTask = nullptr;
+        runningTaskHandOff = nullptr;
         stopped = stopping;
     }
     commandEnded();
