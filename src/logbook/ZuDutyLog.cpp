@@ -93,6 +93,8 @@ ZuDutyLogValues ZuDutyLog::currentValues() const {
     v.maxTotalTime = mechanic->maxTotalTime();
     v.deleteFile = controler->player()->deleteFile();
     v.deleteImage = controler->player()->deleteImage();
+    v.originalFile = controler->player()->originalFile();
+    v.destinationFile = controler->player()->destinationFile();
     return v;
 }
 

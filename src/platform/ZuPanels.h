@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <memory>
+
+class ZuControl;
 
 struct ZuOpenPanelRequest {
     QString title;
@@ -17,6 +20,13 @@ struct ZuSavePanelRequest {
     QString title;
     QString directory;
     QString fileName;
+    // The confirm button's text; the platform's own when empty.
+    QString prompt;
+    // The extension the chosen name is given when it lacks it.
+    QString requiredFileType;
+    bool canCreateDirectories = true;
+    // Check boxes shown under the panel; their states are read afterwards.
+    QList<ZuControl*> accessory;
 };
 
 class ZuPanelAnswerer {

@@ -1,5 +1,7 @@
 #include "platform/ZuScriptedAnswerer.h"
 
+#include "platform/ZuControl.h"
+
 ZuAlertButton ZuScriptedAnswerer::runModal(const ZuAlert& alert) {
     modalAlerts.append(alert);
     if (alertAnswers.empty())
@@ -24,6 +26,12 @@ QStringList ZuScriptedAnswerer::runOpen(const ZuOpenPanelRequest& request) {
 
 QString ZuScriptedAnswerer::runSave(const ZuSavePanelRequest& request) {
     saveRequests.append(request);
+    if (!saveAccessoryStates.empty()) {
+        const QList<int> states = saveAccessoryStates.front();
+        saveAccessoryStates.pop_front();
+        for (qsizetype i = 0; i < states.size() && i < request.accessory.size(); ++i)
+            request.accessory[i]->setState(states[i]);
+    }
     if (saveAnswers.empty())
         return {};
     QString answer = saveAnswers.front();

@@ -19,6 +19,8 @@ public:
     std::deque<ZuAlertButton> alertAnswers;
     std::deque<QStringList> openAnswers;
     std::deque<QString> saveAnswers;
+    // States the user gives the save panel's check boxes, one list a panel.
+    std::deque<QList<int>> saveAccessoryStates;
 
     QList<ZuAlert> modalAlerts;
     QList<ZuAlert> shownAlerts;

@@ -32,14 +32,15 @@ void ZuPlayer::initialize() {
 ZuPlayer::ZuPlayer() {
     initialize();
     observeWaveImages();
-    // Playback and copying are not built yet: shown, but off and saying so.
-    for (ZuControl* control : {&playButton, &copyButton}) {
-        control->setEnabled(false);
-        control->setToolTip(ZuLocalized::text(QStringLiteral("NotYetAvailable")));
-    }
+    // Playback is not built yet: shown, but off and saying so.
+    playButton.setEnabled(false);
+    playButton.setToolTip(ZuLocalized::text(QStringLiteral("NotYetAvailable")));
     setWorkerButtonEnabled(false);
     lockButton.setAction([this](ZuControl&) { actLock(); });
     deleteButton.setAction([this](ZuControl&) { actDelete(); });
+    copyButton.setAction([this](ZuControl&) { actCopy(); });
+    addDateCheck.setTitle(ZuLocalized::text(QStringLiteral("ExportAddDate")));
+    addNoteCheck.setTitle(ZuLocalized::text(QStringLiteral("ExportAddNote")));
 }
 
 void ZuPlayer::awakeFromNib() {

@@ -46,6 +46,9 @@ public:
     bool actNote();
     void editNoteEnd(int row, const QString& note);
     void actDelete();
+    // Copies the selected recording, or the range selected in the wave view,
+    // to a path chosen in the save panel.
+    void actCopy();
     // Writes a note into a sound file's note area, cut to 127 bytes at a
     // character boundary and ended by a zero byte; false when the file is
     // missing or shorter than its header.
@@ -59,6 +62,9 @@ public:
     // Names (without folder) the log book prints after a delete.
     QString deleteFile() const { return deletedFile; }
     QString deleteImage() const { return deletedImage; }
+    // Names (without folder) the log book prints after a copy.
+    QString originalFile() const { return copiedFrom; }
+    QString destinationFile() const { return copiedTo; }
 
     // The wave view under the table. showWaveImage shows the picture of a
     // recording, or the progress image while its picture is built.
@@ -97,6 +103,8 @@ private:
     QString waveImagePath;
     QString deletedFile;
     QString deletedImage;
+    QString copiedFrom;
+    QString copiedTo;
     int32_t step = 10;
     bool verify = true;
     bool endless = true;

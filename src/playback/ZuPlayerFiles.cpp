@@ -27,12 +27,13 @@ QString ZuPlayer::selectedFilePath() const {
 }
 
 void ZuPlayer::setWorkerButtonEnabled(bool enabled) {
-    for (ZuControl* control : {&lockButton, &noteButton, &deleteButton})
+    for (ZuControl* control : {&lockButton, &noteButton, &deleteButton, &copyButton})
         control->setEnabled(enabled);
 }
 
 void ZuPlayer::onlyCopyButtonSetEnable() {
     setWorkerButtonEnabled(false);
+    copyButton.setEnabled(true);
 }
 
 void ZuPlayer::renewListAndControl() {

@@ -1,8 +1,13 @@
 #include "ui/ZuQtAnswerer.h"
 
+#include "platform/ZuControl.h"
 #include "platform/ZuLocalized.h"
+#include "ui/ZuControlBinding.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -65,6 +70,28 @@ QStringList ZuQtAnswerer::runOpen(const ZuOpenPanelRequest& request) {
 QString ZuQtAnswerer::runSave(const ZuSavePanelRequest& request) {
     QFileDialog dialog(parent, request.title, request.directory);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::ReadOnly, !request.canCreateDirectories);
+    if (!request.prompt.isEmpty())
+        dialog.setLabelText(QFileDialog::Accept, request.prompt);
+    if (!request.requiredFileType.isEmpty()) {
+        dialog.setDefaultSuffix(request.requiredFileType);
+        dialog.setNameFilter(QStringLiteral("*.") + request.requiredFileType);
+    }
+    if (!request.accessory.isEmpty()) {
+        // The check boxes go into the dialog's own layout, which only Qt's
+        // dialog (not the desktop's) lets us reach.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        auto* row = new QHBoxLayout;
+        for (ZuControl* control : request.accessory) {
+            auto* box = new QCheckBox(control->title(), &dialog);
+            box->setObjectName(control->name());
+            ZuControlBinding::bind(box, control);
+            row->addWidget(box);
+        }
+        row->addStretch();
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+            grid->addLayout(row, grid->rowCount(), 0, 1, grid->columnCount());
+    }
     dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};

@@ -143,16 +143,15 @@ TEST_F(PlayerTabTest, TheTableListsTheRecordingsWithTotalsAndMarksTheOneInProgre
     EXPECT_FALSE(table->model()->index(1, 1).data(Qt::FontRole).value<QFont>().italic());
     EXPECT_EQ(table->model()->index(2, 6).data(Qt::ToolTipRole).toString(), "Recording");
 
-    // Nothing selected: nothing to work on; play and copy say they are not there yet.
+    // Nothing selected: nothing to work on; play says it is not there yet.
     for (const char* name :
          {"lockButton", "noteButton", "deleteButton", "playButton", "copyButton"})
         EXPECT_FALSE(button(name)->isEnabled()) << name;
     EXPECT_EQ(button("playButton")->toolTip(), "Not available yet.");
-    EXPECT_EQ(button("copyButton")->toolTip(), "Not available yet.");
 
     table->selectRow(1);
     EXPECT_EQ(player->selectedFileName(), second);
-    for (const char* name : {"lockButton", "noteButton", "deleteButton"})
+    for (const char* name : {"lockButton", "noteButton", "deleteButton", "copyButton"})
         EXPECT_TRUE(button(name)->isEnabled()) << name;
     // The selected row's picture replaces the progress image once built.
     const QImage progress =
@@ -166,10 +165,11 @@ TEST_F(PlayerTabTest, TheTableListsTheRecordingsWithTotalsAndMarksTheOneInProgre
     EXPECT_TRUE(ZuAnalyzer::imageFileExistAtPath(records + "/" + second));
     nwKeepShot(window.get(), "player-selected");
 
-    // The recording in progress offers none of lock, note and delete.
+    // The recording in progress offers copy only.
     table->selectRow(2);
     for (const char* name : {"lockButton", "noteButton", "deleteButton"})
         EXPECT_FALSE(button(name)->isEnabled()) << name;
+    EXPECT_TRUE(button("copyButton")->isEnabled());
     QTest::keyClick(table, Qt::Key_Delete);
     EXPECT_TRUE(answerer->modalAlerts.isEmpty());
     EXPECT_TRUE(QFile::exists(records + "/" + third));
