@@ -7,6 +7,7 @@
 #include "platform/ZuAlerts.h"
 #include "platform/ZuFileLock.h"
 #include "platform/ZuImages.h"
+#include "platform/ZuPanels.h"
 #include "platform/ZuScriptedAnswerer.h"
 #include "platform/ZuSettings.h"
 #include "platform/hal/AuHardware.h"
@@ -19,18 +20,22 @@
 #include "support/NwShot.h"
 #include "support/NwTestSupport.h"
 #include "ui/ZuMainWindow.h"
+#include "ui/ZuQtAnswerer.h"
 #include "ui/ZuTableView.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -274,4 +279,43 @@ TEST_F(PlayerTabTest, DeleteAsksRemovesThePictureAndNamesBothInTheLogBook) {
     EXPECT_TRUE(log.contains(QFileInfo(image).fileName())) << log.toStdString();
     // Nothing is selected any more, so nothing more can be deleted.
     EXPECT_FALSE(button("deleteButton")->isEnabled());
+}
+
+TEST_F(PlayerTabTest, CopyAsksInTheSavePanelWithItsTwoOptions) {
+    auto panels = std::make_shared<ZuQtAnswerer>();
+    panels->setParent(window.get());
+    ZuPanels::setAnswerer(panels);
+    ZuSettings::standard().setBool(false, "AddDateName");
+    ZuSettings::standard().setBool(true, "AddNoteName");
+    const QString exports = nwTestDir() + "/exports";
+    QDir().mkpath(exports);
+    table->selectRow(0);
+
+    QStringList seen;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        auto* date = dialog->findChild<QCheckBox*>("addDateCheck");
+        auto* note = dialog->findChild<QCheckBox*>("addNoteCheck");
+        if (!date || !note)
+            return dialog->reject();
+        seen << dialog->windowTitle() << date->text() << QString::number(date->isChecked())
+             << QString::number(note->isChecked());
+        date->click();
+        note->click();
+        dialog->selectFile(exports + "/evening");
+        nwKeepShot(dialog, "player-copy-panel");
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    button("copyButton")->click();
+    ZuPanels::setAnswerer(nullptr);
+
+    EXPECT_EQ(seen,
+              (QStringList{"Export Recording", "Add the recording's times to the name", "0", "1"}));
+    // The required extension is added; the options chosen are kept.
+    EXPECT_EQ(QDir(exports).entryList(QDir::Files),
+              QStringList{"evening_20070315_233000~001030.aif"});
+    EXPECT_TRUE(ZuSettings::standard().boolForKey("AddDateName"));
+    EXPECT_FALSE(ZuSettings::standard().boolForKey("AddNoteName"));
 }
