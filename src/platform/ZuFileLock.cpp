@@ -119,6 +119,12 @@ bool ZuFileLock::hasImmutableFlag(const QString& path) {
     return set;
 }
 
+bool ZuFileLock::isLockedOpenFile(int fd) {
+    int flags = 0;
+    return (readFlags(fd, &flags) == 0 && (flags & FS_IMMUTABLE_FL)) ||
+           ::fgetxattr(fd, attributeName, nullptr, 0) >= 0;
+}
+
 bool ZuFileLock::hasLockAttribute(const QString& path) {
     return ::getxattr(QFile::encodeName(path).constData(), attributeName, nullptr, 0) >= 0;
 }

@@ -21,6 +21,8 @@ public:
     static Method method();
 
     static bool isLocked(const QString& path);
+    // The same for a file already open, without looking its path up again.
+    static bool isLockedOpenFile(int fd);
     // Other inode flags and attributes are kept. False, with the reason in
     // error, when the file cannot be marked.
     static bool lock(const QString& path, QString* error = nullptr);

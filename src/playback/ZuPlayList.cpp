@@ -10,6 +10,10 @@
 #include <QFileInfo>
 #include <QFont>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 namespace {
@@ -27,6 +31,14 @@ int twoDigits(const QString& name, int at) {
     if (!digit(tens) || !digit(units))
         return 0;
     return (tens.unicode() - '0') * 10 + (units.unicode() - '0');
+}
+
+// The note as the area holds it: the bytes up to the first zero byte.
+QString noteFromArea(QByteArray bytes) {
+    const qsizetype end = bytes.indexOf('\0');
+    if (end >= 0)
+        bytes.truncate(end);
+    return QString::fromLocal8Bit(bytes);
 }
 
 } // namespace
@@ -60,15 +72,34 @@ QVariantMap ZuPlayList::rowFor(const QString& folder, const QString& name) const
     const QString path = folder + QLatin1Char('/') + name;
     const int sh = twoDigits(name, 22), sm = twoDigits(name, 24), ss = twoDigits(name, 26);
     const int eh = twoDigits(name, 29), em = twoDigits(name, 31), es = twoDigits(name, 33);
+    // Size, lock and note come through one open file: the list is read
+    // afresh at every refresh, and a folder may hold thousands.
+    qint64 size = 0;
+    bool locked = false;
+    QByteArray area(noteLength, '\0');
+    qint64 read = 0;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        struct stat info {};
+        if (::fstat(fd, &info) == 0)
+            size = info.st_size;
+        locked = ZuFileLock::isLockedOpenFile(fd);
+        read = ::pread(fd, area.data(), size_t(area.size()), noteOffset);
+        ::close(fd);
+    } else {
+        // Unreadable: no note, but its size and lock still show.
+        size = QFileInfo(path).size();
+        locked = ZuFileLock::isLocked(path);
+    }
+    area.truncate(std::max<qint64>(read, 0));
     QVariantMap row;
-    row[lockFlagKey] =
-        ZuFileLock::isLocked(path) ? ZuLocalized::text(QStringLiteral("CheckMark")) : QString();
+    row[lockFlagKey] = locked ? ZuLocalized::text(QStringLiteral("CheckMark")) : QString();
     row[recordDateKey] = name.mid(15, 2) + '.' + name.mid(17, 2) + '.' + name.mid(19, 2);
     row[startTimeKey] = timeStringWithHour(sh, sm, ss);
     row[endTimeKey] = timeStringWithHour(eh, em, es);
     row[recordTimeKey] = periodStringWithSeconds(ZuKeeper::totalSecondOfFile(name));
-    row[fileSizeKey] = double(QFileInfo(path).size()) / 1048576.0;
-    row[remarkKey] = noteOfFile(path);
+    row[fileSizeKey] = double(size) / 1048576.0;
+    row[remarkKey] = noteFromArea(area);
     return row;
 }
 
@@ -76,11 +107,7 @@ QString ZuPlayList::noteOfFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || !file.seek(noteOffset))
         return {};
-    QByteArray bytes = file.read(noteLength);
-    const qsizetype end = bytes.indexOf('\0');
-    if (end >= 0)
-        bytes.truncate(end);
-    return QString::fromLocal8Bit(bytes);
+    return noteFromArea(file.read(noteLength));
 }
 
 QString ZuPlayList::startTimeStringAtRow(int row) const {
