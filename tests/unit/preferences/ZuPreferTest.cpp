@@ -17,6 +17,7 @@
 #include "shell/ZuModelWindow.h"
 #include "support/NwTestSupport.h"
 #include "unit/audio/ZuDeviceTestClients.h"
+#include "unit/keeping/ZuKeeperTestSupport.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -255,6 +256,12 @@ TEST_F(PreferTest, DiskFiguresCountInSixtyFourBits) {
     EXPECT_NEAR(prefer.needRecordSpacePerSecond(), 44101.1378, 0.00005);
     EXPECT_EQ(prefer.needTotalSpace(), 7620676608.0);
     EXPECT_EQ(prefer.needTotalText.text(), "7.10");
+    // A day-long stereo file alone is past 32 bits.
+    choose(prefer.samplePopup, 2);
+    choose(prefer.channelsPopup, 1);
+    prefer.maxRecordPopup.setSelectedIndex(23);
+    EXPECT_EQ(prefer.needRecordSpace(), 44100.0 * 4 * 86400 + 4096);
+    EXPECT_EQ(prefer.needTotalSpace(), 2 * (44100.0 * 4 * 86400 + 4096));
 
     // Everything allowed already recorded: no reserve is left to keep free.
     controler->mechanic()->setMaxTotalTime(controler->player()->dataSource()->totalTime());
@@ -370,4 +377,27 @@ TEST_F(PreferTest, TheLastSelectedTabComesBack) {
     EXPECT_EQ(ZuSettings::standard().integerForKey("LastSelectedTabIndex"), 3);
     controler.reset();
     EXPECT_EQ(launch().prefTabView.selectedIndex(), 3);
+}
+
+TEST_F(PreferTest, TheTrialCompressionLearnsTheRatioAndGivesTheKeeperItsSettingsBack) {
+    ZuPrefer& prefer = launch();
+    click(prefer.preferButton, 1);
+    EXPECT_FALSE(prefer.checkKeepActionButton.isEnabled());
+    click(prefer.keepOperationCheck, 1);
+    ASSERT_TRUE(prefer.testFileExists());
+    ASSERT_TRUE(prefer.checkKeepActionButton.isEnabled());
+    const QString before = prefer.compressRatioText.text();
+    prefer.checkKeepActionButton.perform();
+    ASSERT_FALSE(answerer->modalAlerts.isEmpty());
+    EXPECT_EQ(answerer->modalAlerts[0].messageKey, "CheckKeepAction");
+    EXPECT_FALSE(prefer.checkKeepActionButton.isEnabled());
+    // The keeper works on with the drawer's copies; the trial copy is gone.
+    EXPECT_FALSE(controler->keeper()->keepOperation());
+    EXPECT_FALSE(QFile::exists(controler->mechanic()->recordFolder() + "/Blow.aiff.test"));
+    ASSERT_TRUE(waitUntil([&] { return prefer.compressRatioText.text() != before; }));
+    const float ratio = prefer.compressRatioText.text().toFloat();
+    EXPECT_GT(ratio, 0.0f);
+    EXPECT_LT(ratio, 1.0f);
+    EXPECT_TRUE(prefer.checkKeepActionButton.isEnabled());
+    ASSERT_TRUE(waitUntil([&] { return !controler->keeper()->isCompressing(); }));
 }
