@@ -171,7 +171,6 @@ ZuPrefer::ZuPrefer() {
 }
 
 ZuPrefer::~ZuPrefer() {
-    *alive = false;
     ZuNotificationCenter::defaultCenter().removeObserver(this);
 }
 
@@ -182,8 +181,7 @@ void ZuPrefer::awakeFromNib() {
     ZuNotificationCenter::defaultCenter().addObserver(
         compressRatioNotification, this, [this, living](const ZuNotification& notification) {
             zuPerformOnMainThread([this, living, notification] {
-                const auto flag = living.lock();
-                if (flag && *flag)
+                if (living.lock())
                     compressRatioHandle(notification);
             });
         });

@@ -212,6 +212,6 @@ private:
     Copies copy;
     QList<Row> rows;
     // Learned ratios arrive from the keeper's thread; they are shown on the
-    // main thread only while this object lives.
+    // main thread only while this object lives (while this pointer does).
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };
