@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <mutex>
@@ -832,8 +833,9 @@ QStringList ZuPrefer::markerSoundNames() {
 
 // Disk planning.
 
+// A length that is no item (none chosen) counts as the first, one hour.
 double ZuPrefer::recordSecondsOfItem(int item) {
-    return item * 3600.0 + 3600.0;
+    return std::max(item, 0) * 3600.0 + 3600.0;
 }
 
 double ZuPrefer::needPerSecond() const {

@@ -20,6 +20,7 @@
 #include "unit/keeping/ZuKeeperTestSupport.h"
 
 #include <QFile>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -266,6 +267,16 @@ TEST_F(PreferTest, DiskFiguresCountInSixtyFourBits) {
     // Everything allowed already recorded: no reserve is left to keep free.
     controler->mechanic()->setMaxTotalTime(controler->player()->dataSource()->totalTime());
     EXPECT_EQ(prefer.reserveSpace(), 0);
+}
+
+TEST_F(PreferTest, AMaximumLengthOfNoWholeHourLeavesThePopupUnchosenAndTheFiguresFinite) {
+    ZuSettings::standard().setInteger(1800, "MaxRecordTime");
+    ZuPrefer& prefer = launch();
+    click(prefer.preferButton, 1);
+    EXPECT_EQ(prefer.maxRecordPopup.selectedIndex(), -1);
+    EXPECT_FALSE(prefer.okButton.isEnabled());
+    EXPECT_TRUE(std::isfinite(prefer.needRecordSpacePerSecond()));
+    EXPECT_NE(prefer.freeTimeText.text(), "nan");
 }
 
 TEST_F(PreferTest, LengthsTheDiskCannotHoldAreSetBackWithAnAlert) {
