@@ -363,6 +363,13 @@ TEST_F(PreferTest, OwnersSwitchTheirControlsWhileTheyWork) {
     click(recorder->recordButton, 0);
     EXPECT_TRUE(prefer.samplePopup.isEnabled());
 
+    click(recorder->reserveButton, 1);
+    EXPECT_FALSE(prefer.recordSourcePopup.isEnabled());
+    EXPECT_FALSE(prefer.useHighQualityCheck.isEnabled());
+    click(recorder->reserveButton, 0);
+    EXPECT_TRUE(prefer.recordSourcePopup.isEnabled());
+    EXPECT_TRUE(prefer.useHighQualityCheck.isEnabled());
+
     click(recorder->markerButton, 1);
     EXPECT_FALSE(prefer.markerSoundPopup.isEnabled());
     EXPECT_FALSE(prefer.markerOptionPopup.isEnabled());
