@@ -243,7 +243,6 @@ public:
     ZuControl samplingText{"samplingText"};
     ZuControl recordTimeText{"recordTimeText"};
     ZuControl recordTimeInfoText{"recordTimeInfoText"};
-    ZuControl preferButton{"preferButton"};
     ZuControl reserveButton{"reserveButton"};
     ZuControl reserveNameText{"reserveNameText"};
     ZuControl timeInfoText{"timeInfoText"};
@@ -258,6 +257,8 @@ private:
     void _stopRecording();
     void _actHourButton();
     bool administratorRefuses() const;
+    // The preferences' recording controls stay off while a recording or the reservation mode runs.
+    void setPreferControlEnabled(bool value) const;
     void prepareSoundQue();
     void startWriteThread();
     void writeSoundFileThread();

@@ -10,6 +10,7 @@
 #include "platform/ZuLogEvent.h"
 #include "platform/ZuSettings.h"
 #include "platform/ZuTimer.h"
+#include "preferences/ZuPrefer.h"
 #include "recording/ZuAudioFile.h"
 #include "recording/ZuLevelMeter.h"
 #include "recording/ZuMechanic.h"
@@ -43,6 +44,7 @@ void ZuRecorder::actRecordButton(ZuControl& sender) {
     store().synchronize();
     if (sender.state() != 0) {
         reserveButton.setEnabled(false);
+        setPreferControlEnabled(false);
         recordON();
         resetRecordButtonImage();
         return;
@@ -57,6 +59,12 @@ void ZuRecorder::actRecordButton(ZuControl& sender) {
     reserveButton.setEnabled(reserver && reserver->validReserves() > 0);
     recordOFF();
     resetRecordButtonImage();
+    setPreferControlEnabled(true);
+}
+
+void ZuRecorder::setPreferControlEnabled(bool value) const {
+    if (ZuPrefer* prefer = controler ? controler->prefer() : nullptr)
+        prefer->setControlEnabled(value);
 }
 
 void ZuRecorder::actMonitorButton(ZuControl& sender) {

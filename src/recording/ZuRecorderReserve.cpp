@@ -8,6 +8,7 @@
 #include "platform/ZuLocalized.h"
 #include "platform/ZuSettings.h"
 #include "platform/ZuTimer.h"
+#include "preferences/ZuPrefer.h"
 #include "schedule/ZuReserver.h"
 #include "schedule/ZuReserverElement.h"
 #include "shell/ZuAuthorization.h"
@@ -49,6 +50,7 @@ void ZuRecorder::actReserveButton(ZuControl& sender) {
 void ZuRecorder::switchReserveOn() {
     writeReserveSwitch(true);
     recordButton.setEnabled(false);
+    setPreferControlEnabled(false);
     setStartOnTheHour(false);
     // The check runs from here on, so that an emergency stop of the start
     // below finds the mode on and switches it off.
@@ -87,10 +89,12 @@ void ZuRecorder::switchReserveOff(ZuControl& sender) {
                                                "Cancel"}) == ZuAlertButton::Alternate)
             return refuse();
     }
-    if (preferButton.state() == 0)
+    ZuPrefer* prefer = controler ? controler->prefer() : nullptr;
+    if (!prefer || prefer->preferButton.state() == 0)
         recordButton.setEnabled(true);
     actionMethodValue = emergency ? 4 : 3;
     recordOFF();
+    setPreferControlEnabled(true);
     recordTimer->invalidate();
     // The user's own settings come back.
     setRecordMode(static_cast<int32_t>(store().integerForKey("RecordMode")));

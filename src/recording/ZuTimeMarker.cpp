@@ -6,6 +6,7 @@
 #include "platform/ZuPaths.h"
 #include "platform/ZuSettings.h"
 #include "platform/ZuTimer.h"
+#include "preferences/ZuPrefer.h"
 #include "recording/ZuAudioFile.h"
 #include "recording/ZuMechanic.h"
 #include "recording/ZuRecorder.h"
@@ -238,6 +239,8 @@ void ZuTimeMarker::applyMarkerSwitch() {
     const bool wasOn = markerSwitchValue;
     markerSwitchValue = recorder.markerButton.state() != 0;
     setMarkerOption(markerOptionValue);
+    if (ZuPrefer* prefer = recorder.controler ? recorder.controler->prefer() : nullptr)
+        prefer->setMarkerControlEnabled(!markerSwitchValue);
     store().setBool(markerSwitchValue, "MarkerSoundSwitch");
     store().synchronize();
     ZuLogEvent::post(QStringLiteral("MarkerSwitchChange"));

@@ -1,12 +1,14 @@
 #include "ui/ZuMainWindow.h"
 
 #include "platform/ZuLocalized.h"
+#include "preferences/ZuPrefer.h"
 #include "recording/ZuRecorder.h"
 #include "shell/ZuControler.h"
 #include "ui/ZuControlBinding.h"
 #include "ui/ZuKeepTab.h"
 #include "ui/ZuLedMeterWidget.h"
 #include "ui/ZuPlayerTab.h"
+#include "ui/ZuPreferDrawer.h"
 #include "ui/ZuReserverTab.h"
 
 #include <QCheckBox>
@@ -141,6 +143,9 @@ QWidget* ZuMainWindow::makeRecorderTab() {
     ZuControlBinding::bind(authorization, &controler->authorizationButton);
     bottom->addWidget(authorization);
     bottom->addStretch();
+    bottom->addWidget(
+        switchButton(ZuLocalized::text("PrefButton"), &controler->prefer()->preferButton));
+    new ZuPreferDrawer(controler->prefer(), this);
     auto* version = new QPushButton(QStringLiteral("?"));
     version->setFixedWidth(28);
     ZuControlBinding::bind(version, &controler->versionButton);
