@@ -16,8 +16,6 @@ namespace {
 // late by up to a block neither starves the resampler nor overflows the ring.
 constexpr uint32_t kRingBlocks = 5;
 constexpr uint32_t kPrimeBlocks = 2;
-// Tries of a ring transfer the other side holds up for the moment of its copy.
-constexpr int kAttempts = 64;
 
 // The best sinc converter: about 2 % of real time for a second of stereo
 // audio (bench/AuConversionBufferBench.cpp), far inside a callback's budget.
@@ -88,7 +86,7 @@ AuConversionBuffer::create(double sourceSampleRate, uint32_t sourceChannelCount,
         return nullptr;
     effective += extra;
     buffer->primeFrames = blocks * kPrimeBlocks;
-    buffer->audioBuffer = AuAudioBuffer::create(blocks * kRingBlocks, channels, false);
+    buffer->audioBuffer = AuAudioRing::create(blocks * kRingBlocks, channels);
     buffer->conversionBufferList = AuBufferListNew(channels, effective, false);
     buffer->outputBufferList =
         AuBufferListNew(destinationChannelCount, destinationBufferFrames, false);
@@ -136,13 +134,7 @@ void AuConversionBuffer::writeFromAudioBufferList(const AuBufferList* list,
                                                   const AuTimeStamp* timeStamp) {
     const uint32_t frames = AuBufferListFrameCount(list);
     const double scalar = _fudgeFactorFromTimeStamp(timeStamp);
-    // The ring's non-waiting write moves nothing while the reader is in the
-    // middle of its copy (a few microseconds): tried again a bounded number
-    // of times, so that a block is lost only to a full ring.
-    uint32_t written = 0;
-    for (int attempt = 0; attempt < kAttempts && written == 0; ++attempt)
-        written = audioBuffer->writeFromAudioBufferList(list, frames, scalar, false);
-    if (written < frames && audioBuffer->count() + frames > audioBuffer->capacity())
+    if (audioBuffer->writeFromAudioBufferList(list, frames, scalar) < frames)
         overflowed.store(true, std::memory_order_release);
 }
 
@@ -153,14 +145,10 @@ long AuConversionBuffer::_FillComplexBufferProc(void* userData, float** data) {
 // Hands the resampler what the ring holds, up to one staging list. The
 // resampler's callback does not say how much it needs: waiting for a whole
 // staging list would hand over silence whenever the ring holds a little less
-// and let it overflow meanwhile. Silence goes only when the ring is empty or
-// its other side holds it this instant.
+// and let it overflow meanwhile. Silence goes only when the ring is empty.
 long AuConversionBuffer::_fillComplexBuffer(float** data) {
     const uint32_t staging = AuBufferListFrameCount(conversionBufferList);
-    const uint32_t held = std::min(staging, audioBuffer->count());
-    uint32_t n = 0;
-    for (int attempt = 0; attempt < kAttempts && held > 0 && n == 0; ++attempt)
-        n = audioBuffer->readToAudioBufferList(conversionBufferList, held, false);
+    uint32_t n = audioBuffer->readToAudioBufferList(conversionBufferList, staging);
     if (n == 0) {
         // An underrun: silence now, and the reader waits for the ring to fill
         // again rather than meet the next one at once.
@@ -193,7 +181,7 @@ void AuConversionBuffer::readToAudioBufferList(AuBufferList* list, const AuTimeS
     // piled up is dropped down to the starting fill, so that the delay stays
     // short and the next writes fit.
     if (overflowed.exchange(false, std::memory_order_acquire) && held > primeFrames)
-        discard(held - primeFrames);
+        audioBuffer->discard(held - primeFrames);
     const long produced = src_callback_read(converter, ratio, long(n), interleavedOutput.data());
     if (produced < 0 || (produced == 0 && src_error(converter) != 0))
         return;
@@ -213,17 +201,6 @@ void AuConversionBuffer::readToAudioBufferList(AuBufferList* list, const AuTimeS
         }
     }
     AuBufferListCopy(outputBufferList, 0, list, 0, frames);
-}
-
-void AuConversionBuffer::discard(uint32_t frames) {
-    const uint32_t staging = AuBufferListFrameCount(conversionBufferList);
-    while (frames > 0) {
-        const uint32_t read = audioBuffer->readToAudioBufferList(conversionBufferList,
-                                                                 std::min(frames, staging), false);
-        if (read == 0)
-            return;
-        frames -= read;
-    }
 }
 
 void AuConversionBuffer::setGain(float gain, uint32_t channel) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/AuAudioBuffer.h"
+#include "audio/AuAudioRing.h"
 
 #include <atomic>
 #include <memory>
@@ -13,8 +13,9 @@ struct SRC_STATE_tag;
 // another rate, with another channel count and on another clock: the producer
 // writes into a ring, the consumer pulls converted frames through the
 // resampler, which reads the ring in chunks, and a gain per output channel.
-// One producer thread and one consumer thread; neither waits, and nothing is
-// allocated after creation.
+// One producer thread and one consumer thread; the ring between them is free
+// of locks, so neither waits for the other or is turned away by it, and
+// nothing is allocated after creation.
 class AuConversionBuffer {
 public:
     // Nothing when either device is not in the canonical format, or when a
@@ -47,7 +48,7 @@ public:
     void setGain(float gain, uint32_t channel);
     float gainForOutputChannel(uint32_t channel) const;
 
-    const AuAudioBuffer& ring() const { return *audioBuffer; }
+    const AuAudioRing& ring() const { return *audioBuffer; }
     uint32_t stagingFrames() const { return AuBufferListFrameCount(conversionBufferList); }
     uint32_t outputFrames() const { return AuBufferListFrameCount(outputBufferList); }
     uint32_t converterChannels() const { return sourceChannels; }
@@ -62,13 +63,11 @@ private:
                                                  uint32_t destinationChannels);
     static long _FillComplexBufferProc(void* userData, float** data);
     long _fillComplexBuffer(float** data);
-    // Consumer side: drops the oldest frames of the ring.
-    void discard(uint32_t frames);
 
     SRC_STATE_tag* converter = nullptr;
     AuBufferList* conversionBufferList = nullptr;
     AuBufferList* outputBufferList = nullptr;
-    std::unique_ptr<AuAudioBuffer> audioBuffer;
+    std::unique_ptr<AuAudioRing> audioBuffer;
     std::unique_ptr<std::atomic<float>[]> gainArray;
     uint32_t sourceChannels = 0;      // C
     uint32_t destinationChannels = 0; // D

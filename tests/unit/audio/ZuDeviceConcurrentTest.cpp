@@ -110,21 +110,22 @@ TEST_F(ZuDeviceConcurrentTest, ConcurrentRecordAndMonitorCyclesSurviveConverterR
         devicer.newMonitorConverter();
         ASSERT_NE(devicer.monitorConverter(), nullptr);
     }
-    // A converter starts reading once it holds a few blocks: give the last one
-    // the cycles to fill and play, however briefly the others lived.
+    // A converter starts reading once it holds a few blocks, and the threads
+    // run at no set pace, the monitor's possibly far ahead: the last converter
+    // is given until a thousand cycles of each side to carry the tone through.
     const uint64_t record = clients.recordCycles;
     const uint64_t monitor = clients.monitorCycles;
-    while (clients.recordCycles < record + 20 || clients.monitorCycles < monitor + 20)
+    const uint64_t loud = clients.loudMonitorCycles;
+    bool heard = false;
+    while (!heard &&
+           (clients.recordCycles < record + 1000 || clients.monitorCycles < monitor + 1000)) {
+        heard = clients.loudMonitorCycles > loud;
         std::this_thread::yield();
+    }
     stop = true;
     recordThread.join();
     monitorThread.join();
     EXPECT_GE(clients.recordCycles, 50u);
     EXPECT_GE(clients.monitorCycles, 50u);
-    // The last converter carries the tone through to the monitor output.
-    const std::vector<float> heard = hardware.capturedOutput(output);
-    float loudest = 0.0f;
-    for (float sample : heard)
-        loudest = std::max(loudest, std::abs(sample));
-    EXPECT_GT(loudest, 0.1f);
+    EXPECT_TRUE(heard);
 }

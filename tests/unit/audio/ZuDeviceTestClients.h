@@ -9,7 +9,9 @@
 #include "audio/ZuRecordDeviceClient.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <functional>
 
 // Recorder, level meter and player as ZuDevice sees them. The record cycle
@@ -42,6 +44,13 @@ public:
                                 const AuTimeStamp* outputTime, void*) override {
         if (AuConversionBuffer* converter = devicer.monitorConverter())
             converter->readToAudioBufferList(outputData, outputTime);
+        float peak = 0.0f;
+        const uint32_t samples = outputData->mBuffers[0].mDataByteSize / sizeof(float);
+        for (uint32_t i = 0; i < samples; ++i)
+            peak = std::max(peak,
+                            std::abs(static_cast<const float*>(outputData->mBuffers[0].mData)[i]));
+        if (peak > 0.1f)
+            loudMonitorCycles.fetch_add(1);
         monitorCycles.fetch_add(1);
         return 0;
     }
@@ -83,6 +92,8 @@ public:
     std::function<void(AuConversionBuffer*)> duringRecordCycle;
     std::atomic<uint64_t> recordCycles{0};
     std::atomic<uint64_t> monitorCycles{0};
+    // Monitor cycles with a sample above 0.1 in the first buffer.
+    std::atomic<uint64_t> loudMonitorCycles{0};
     std::atomic<uint64_t> levelCycles{0};
     std::atomic<uint64_t> playCycles{0};
 };
