@@ -204,6 +204,8 @@ private:
     ZuPlayList playList;
     ZuWaveView wave;
     QString waveImagePath;
+    // The picture of waveImagePath is shown (not the progress image).
+    bool waveShown = false;
     QString deletedFile;
     QString deletedImage;
     int32_t step = 10;

@@ -177,6 +177,7 @@ void ZuPlayer::actDelete() {
     if (waveImagePath == path) {
         closePlaybackFile();
         waveImagePath.clear();
+        waveShown = false;
         wave.setImage({});
     }
     renewListAndControl();

@@ -459,7 +459,7 @@ void ZuPlayer::dispPositionTimer() {
 
 void ZuPlayer::drawPositionLine() {
     ZuAnalyzer* analyzer = controler ? controler->analyzer() : nullptr;
-    if (!analyzer || !playbackFile)
+    if (!analyzer || !playbackFile || !waveShown)
         return;
     const int32_t x = analyzer->pointAtPosition(position.load());
     if (x == analyzer->savePoint())

@@ -61,7 +61,8 @@ void ZuPlayer::showWaveImage(const QString& path) {
     wave.clearSelectedRange();
     waveImagePath = path;
     analyzer->initPositionLine();
-    if (ZuAnalyzer::imageFileExistAtPath(path)) {
+    waveShown = ZuAnalyzer::imageFileExistAtPath(path);
+    if (waveShown) {
         wave.setImage(analyzer->imageWithSoundFile(path));
         return;
     }
@@ -75,5 +76,6 @@ void ZuPlayer::imageFileNotificationHandler(const ZuNotification& notification) 
     if (!analyzer || waveImagePath.isEmpty() || path != waveImagePath)
         return;
     wave.setImage(analyzer->imageWithSoundFile(path));
+    waveShown = true;
     redrawPositionLine();
 }
