@@ -92,7 +92,8 @@ ZuPlayerDrawer::ZuPlayerDrawer(ZuControler* owner, QWidget* anchorWidget)
     auto* device = new QLabel(this);
     device->setObjectName(player->playDeviceView.name());
     const auto showDevice = [device, player] {
-        const QImage image = ZuImages::image(player->playDeviceView.imageName());
+        const QString name = player->playDeviceView.imageName();
+        const QImage image = name.isEmpty() ? QImage() : ZuImages::image(name);
         device->setPixmap(image.isNull() ? QPixmap()
                                          : QPixmap::fromImage(image).scaledToHeight(
                                                24, Qt::SmoothTransformation));
