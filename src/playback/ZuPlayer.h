@@ -184,6 +184,7 @@ private:
     void pausePlayback(bool pause);
     void readTimerStart();
     void readTimerStop();
+    void pauseDevice();
     void drawPositionLine();
     // Draws the line again on a picture that no longer holds it.
     void redrawPositionLine();
@@ -228,6 +229,7 @@ private:
     bool stopReadFile = false;
     ZuTimer readTimer;
     ZuTimer dispTimer;
+    ZuTimer pauseTimer;
 
     // Shared with the callback.
     std::atomic<bool> playing{false};

@@ -169,6 +169,8 @@ bool ZuPlayer::allocateBuffers() {
     const FeedSizes sizes = feedSizes();
     if (sizes.readBytes == 0)
         return false;
+    // Paused, the device calls nothing more: the queue may be replaced.
+    pauseDevice();
     const auto allocate = [](auto& buffer, size_t count, const char* message) {
         try {
             buffer.assign(count, 0);
@@ -396,7 +398,16 @@ void ZuPlayer::actPlayButton() {
     wave.setSelectEnabled(true);
     playing.store(false);
     readTimerStop();
-    // Paused, the device calls nothing more: the queue may be replaced.
+    // The sound server still holds the last buffers: the device pauses (and
+    // its stream closes) once they have been heard.
+    pauseTimer.start(2.0, false, [this] {
+        if (!playing.load())
+            pauseDevice();
+    });
+}
+
+void ZuPlayer::pauseDevice() {
+    pauseTimer.invalidate();
     if (AuDevice* device = playDevice())
         device->setDevicePaused(true);
 }
@@ -414,13 +425,13 @@ void ZuPlayer::stopPlayback() {
 void ZuPlayer::pausePlayback(bool pause) {
     if (pause) {
         readTimerStop();
-        if (AuDevice* device = playDevice())
-            device->setDevicePaused(true);
+        pauseDevice();
         return;
     }
     if (position.load() >= tailPosition())
         resetReadPosition(headPosition());
     readTimerStart();
+    pauseTimer.invalidate();
     if (controler && controler->devicer())
         controler->devicer()->playDevicePause(false);
 }
