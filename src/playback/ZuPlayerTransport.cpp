@@ -396,10 +396,12 @@ void ZuPlayer::actPlayButton() {
     }
     playButton.setImageName(QStringLiteral("PlayButton.png"));
     wave.setSelectEnabled(true);
-    playing.store(false);
+    const bool wasPlaying = playing.exchange(false);
     readTimerStop();
     // The sound server still holds the last buffers: the device pauses (and
     // its stream closes) once they have been heard.
+    if (!wasPlaying)
+        return;
     pauseTimer.start(2.0, false, [this] {
         if (!playing.load())
             pauseDevice();
