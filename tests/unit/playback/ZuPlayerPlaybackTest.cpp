@@ -370,3 +370,23 @@ TEST_F(PlayerFixture, ARecordingPast2GiBSeeksPlaysAndShowsItsTimes) {
     EXPECT_EQ(out[4], 0.0f);
     EXPECT_EQ(p.readPos(), size);
 }
+
+TEST_F(PlayerFixture, AStereoRecordingAtMoreThanTwiceTheDeviceRateReadsItsLargerFeedWhole) {
+    // Its feed reads more than two seconds at once, past a buffer sized for
+    // the device's rate alone.
+    writeRecording("_Nightwarden_20070315_120000~120003.aif", 96000, 2, 96000 * 3);
+    ZuPlayer& p = launch();
+    select(0);
+    press(p.endlessPlayCheck, 0);
+    press(p.playButton);
+    run(10);
+    const double ratio = 96000.0 / deviceRate;
+    const std::vector<float> out = played();
+    ASSERT_GE(out.size(), 10u * 512 * 2);
+    double at = 0.0;
+    for (size_t frame = 0; frame < 10 * 512; ++frame, at += ratio) {
+        const auto source = int64_t(at);
+        ASSERT_EQ(out[frame * 2], f(sampleAt(source * 2))) << frame;
+        ASSERT_EQ(out[frame * 2 + 1], f(sampleAt(source * 2 + 1))) << frame;
+    }
+}
