@@ -2,7 +2,9 @@
 
 #include "platform/ZuLocalized.h"
 #include "platform/ZuSettings.h"
+#include "recording/ZuAudioFile.h"
 #include "recording/ZuMechanic.h"
+#include "recording/ZuQueBuffer.h"
 #include "shell/ZuControler.h"
 
 #include <QFileInfo>
@@ -32,15 +34,27 @@ void ZuPlayer::initialize() {
 ZuPlayer::ZuPlayer() {
     initialize();
     observeWaveImages();
-    // Playback is not built yet: shown, but off and saying so.
-    playButton.setEnabled(false);
-    playButton.setToolTip(ZuLocalized::text(QStringLiteral("NotYetAvailable")));
+    observeSelectRange();
     setWorkerButtonEnabled(false);
+    setPlayerButtonEnabled(false);
+    playButton.setImageName(QStringLiteral("PlayButton.png"));
+    stepFastStepper.setRange(1.0, 1000.0);
     lockButton.setAction([this](ZuControl&) { actLock(); });
     deleteButton.setAction([this](ZuControl&) { actDelete(); });
     copyButton.setAction([this](ZuControl&) { actCopy(); });
     addDateCheck.setTitle(ZuLocalized::text(QStringLiteral("ExportAddDate")));
     addNoteCheck.setTitle(ZuLocalized::text(QStringLiteral("ExportAddNote")));
+    playButton.setAction([this](ZuControl&) { actPlayButton(); });
+    headButton.setAction([this](ZuControl&) { actHeadButton(); });
+    tailButton.setAction([this](ZuControl&) { actTailButton(); });
+    backButton.setAction([this](ZuControl&) { actBackButton(); });
+    fastButton.setAction([this](ZuControl&) { actFastButton(); });
+    pointSlider.setAction([this](ZuControl&) { actPointSlider(); });
+    stepFastText.setAction([this](ZuControl&) { actStepFastText(); });
+    stepFastStepper.setAction([this](ZuControl&) { actStepFastStepper(); });
+    endlessPlayCheck.setAction([this](ZuControl&) { actEndlessPlayCheck(); });
+    controlButton.setAction([this](ZuControl&) { openDrawer(); });
+    workButton.setAction([this](ZuControl&) { openDrawer(); });
 }
 
 void ZuPlayer::awakeFromNib() {
@@ -48,6 +62,9 @@ void ZuPlayer::awakeFromNib() {
     verify = store().boolForKey("VerifyDelete");
     endless = store().boolForKey("EndressPlayMode");
     endlessPlayCheck.setState(endless ? 1 : 0);
+    stepFastText.setText(QString::number(step));
+    stepFastStepper.setValue(step);
+    resetPlaySourceImage();
     controlButton.setState(store().boolForKey("ControlerButtonState") ? 1 : 0);
     workButton.setState(store().boolForKey("WorkButtonState") ? 1 : 0);
     addDateCheck.setState(store().boolForKey("AddDateName") ? 1 : 0);

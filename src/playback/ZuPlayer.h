@@ -1,29 +1,44 @@
 #pragma once
 
+#include "audio/ZuPlayDeviceClient.h"
 #include "platform/ZuControl.h"
+#include "platform/ZuTimer.h"
 #include "playback/ZuPlayList.h"
 #include "playback/ZuWaveView.h"
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
+class ZuAudioFile;
 class ZuControler;
+class ZuQueBuffer;
 struct ZuNotification;
 
 // The player tab: transport, the recordings table and the file operations.
-class ZuPlayer {
+//
+// Playback: a one-second feed timer reads two seconds of the selected
+// recording, converts them to float stereo at the play device's rate and
+// queues them; the play device's callback copies from the queue and moves the
+// play position. The feed reads only between the head and the tail of the
+// selection, and with endless play starts again at the head itself, so the
+// loop reaches the device without a gap. Everything that replaces what the
+// callback reads (the queue, the positions) happens with the device paused.
+class ZuPlayer : public ZuPlayDeviceClient {
 public:
     static void initialize();
 
     ZuPlayer();
-    ~ZuPlayer();
+    ~ZuPlayer() override;
     ZuPlayer(const ZuPlayer&) = delete;
     ZuPlayer& operator=(const ZuPlayer&) = delete;
     void setControler(ZuControler* owner) { controler = owner; }
 
     void awakeFromNib();
     void saveUserDefaults();
-    void mainTabSelected() {}
-    void mainTabUnselected() {}
+    void mainTabSelected();
+    void mainTabUnselected();
 
     // The list of recordings the player's table shows.
     ZuPlayList* dataSource() { return &playList; }
@@ -72,6 +87,52 @@ public:
     void showWaveImage(const QString& path);
     void imageFileNotificationHandler(const ZuNotification& notification);
 
+    // The play device.
+    AuStatus playbackIOForDevice(AuDevice* device, const AuTimeStamp* timeStamp,
+                                 const AuBufferList* inputData, const AuTimeStamp* inputTime,
+                                 AuBufferList* outputData, const AuTimeStamp* outputTime,
+                                 void* clientData) override;
+    void willSetPlayIOTarget(AuDevice* device) override;
+    void playSourceChanged() override;
+    void resetPlaySourceImage();
+
+    // Transport actions, as the controls run them.
+    void actPlayButton();
+    void actPlayback();
+    void actHeadButton();
+    void actTailButton();
+    void actBackButton();
+    void actFastButton();
+    void actPointSlider();
+    void actStepFastText();
+    void actStepFastStepper();
+    void actEndlessPlayCheck();
+    void stopPlayback();
+    bool playbacking() const { return playing.load(); }
+    // The feed and the display, as their timers run them.
+    void readSoundFileTimer();
+    void dispPositionTimer();
+
+    // Positions are byte offsets into the sound data, whole frames.
+    int64_t readPos() const { return position.load(); }
+    int64_t numDatas() const { return dataBytes; }
+    int64_t headPosition() const;
+    int64_t tailPosition() const;
+    int64_t selectedLength() const { return tailPosition() - headPosition(); }
+    int32_t fastSize() const { return fastBytes; }
+    static int64_t adjustReadPosition(int64_t position, int32_t channels);
+    // The file bytes that g bytes of float stereo at the play rate stand for.
+    static int64_t fileBytesOfPlayed(uint64_t played, int32_t channels, double sampleRate,
+                                     double playSampleRate);
+    // 16-bit big-endian samples (size bytes) to float stereo at ratio r =
+    // file rate / play rate, each output frame taking the nearest earlier
+    // source frame; answers the floats written.
+    static uint32_t transformSoundData(const int16_t* samples, float* output, uint32_t size,
+                                       double ratio, int32_t channels);
+    // Clock time (seconds of the day, not reduced) of a wave view column.
+    double secondsAtPoint(double x) const;
+    void clearSelectRangeText();
+
     int32_t stepFast() const { return step; }
     void setStepFast(int32_t value) { step = value; }
     bool verifyDelete() const { return verify; }
@@ -93,14 +154,65 @@ public:
     ZuControl addDateCheck{"addDateCheck"};
     ZuControl addNoteCheck{"addNoteCheck"};
     ZuControl endlessPlayCheck{"endlessPlayCheck"};
+    ZuControl headButton{"headButton"};
+    ZuControl tailButton{"tailButton"};
+    ZuControl backButton{"backButton"};
+    ZuControl fastButton{"fastButton"};
+    ZuControl pointSlider{"pointSlider"};
+    ZuControl headTimeText{"headTimeText"};
+    ZuControl tailTimeText{"tailTimeText"};
+    ZuControl currentTimeText{"currentTimeText"};
+    ZuControl quarterTimeText{"quarterTimeText"};
+    ZuControl halfTimeText{"halfTimeText"};
+    ZuControl threeQuarterTimeText{"threeQuarterTimeText"};
+    ZuControl stepFastText{"stepFastText"};
+    ZuControl stepFastStepper{"stepFastStepper"};
+    ZuControl playDeviceView{"playDeviceView"};
+    ZuControl selectHeadText{"selectHeadText"};
+    ZuControl selectTailText{"selectTailText"};
+    ZuControl selectTimeText{"selectTimeText"};
+    // The panel under the table: state 1 when open, value its height.
+    ZuControl controlDrawer{"controlDrawer"};
 
 private:
     void observeWaveImages();
+    void observeSelectRange();
     void setWorkerButtonEnabled(bool enabled);
+    void setPlayerButtonEnabled(bool enabled);
+    void openDrawer();
+    void closeDrawer();
+    void startPlayback(const QString& path);
+    void showRowTimes();
+    void closePlaybackFile();
+    bool allocateBuffers();
+    void resetReadPosition(int64_t newPosition);
+    void resetPlaybackPoint(bool keepPaused);
+    void pausePlayback(bool pause);
+    void readTimerStart();
+    void readTimerStop();
+    void pauseDevice();
+    void drawPositionLine();
+    // Draws the line again on a picture that no longer holds it.
+    void redrawPositionLine();
+    void dispRecordTime();
+    void dispSelectedRangeText(ZuRange range);
+    void playbackDidEnd();
+    double rowStartSeconds() const;
+    double rowSpendSeconds() const;
+    AuDevice* playDevice() const;
+    double playSampleRate() const;
+    // Bytes read per feed and the float bytes they make.
+    struct FeedSizes {
+        uint32_t readBytes = 0;
+        uint32_t queueBytes = 0;
+    };
+    FeedSizes feedSizes() const;
     ZuControler* controler = nullptr;
     ZuPlayList playList;
     ZuWaveView wave;
     QString waveImagePath;
+    // The picture of waveImagePath is shown (not the progress image).
+    bool waveShown = false;
     QString deletedFile;
     QString deletedImage;
     QString copiedFrom;
@@ -108,4 +220,39 @@ private:
     int32_t step = 10;
     bool verify = true;
     bool endless = true;
+
+    std::unique_ptr<ZuAudioFile> playbackFile;
+    double sampleRate = 0.0;
+    int32_t channels = 0;
+    int64_t dataBytes = 0;
+    int32_t fastBytes = 0;
+    double lastPoint = -1.0;
+    double playRate = 0.0;
+    std::vector<int16_t> readFileBuffer;
+    std::vector<float> transformBuffer;
+    std::unique_ptr<ZuQueBuffer> playbackQue;
+    // Frames for a play device of other than two channels.
+    std::vector<float> spreadBuffer;
+    int64_t fileReadPos = 0;
+    bool stopReadFile = false;
+    ZuTimer readTimer;
+    ZuTimer dispTimer;
+    ZuTimer pauseTimer;
+
+    // Shared with the callback.
+    std::atomic<bool> playing{false};
+    std::atomic<bool> endOfSoundFile{false};
+    std::atomic<bool> playbackEnded{false};
+    std::atomic<int64_t> position{0};
+    std::atomic<int64_t> headCopy{0};
+    std::atomic<int64_t> tailCopy{0};
+    // Where the callback counts from, the stereo float bytes it has played
+    // since, and the loops the feed has queued and the callback has passed.
+    std::atomic<int64_t> playedBase{0};
+    std::atomic<uint64_t> playedBytes{0};
+    std::atomic<uint32_t> loopsQueued{0};
+    std::atomic<uint32_t> loopsPlayed{0};
+    std::atomic<ZuQueBuffer*> callbackQue{nullptr};
+    // File bytes per played float byte.
+    std::atomic<double> callbackRatio{0.0};
 };

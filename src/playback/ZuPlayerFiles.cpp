@@ -47,10 +47,13 @@ void ZuPlayer::renewListAndControl() {
 void ZuPlayer::changeSelectRow() {
     const int row = dataView.selectedIndex();
     if (selectedFileName().isEmpty()) {
+        closePlaybackFile();
         setWorkerButtonEnabled(false);
+        setPlayerButtonEnabled(false);
         lockButton.setTitle(ZuLocalized::text(QStringLiteral("SetLock")));
         return;
     }
+    setPlayerButtonEnabled(true);
     if (playList.isProgressAtRow(row)) {
         onlyCopyButtonSetEnable();
     } else {
@@ -62,8 +65,31 @@ void ZuPlayer::changeSelectRow() {
     lockButton.setTitle(ZuLocalized::text(playList.isLockedAtRow(row) ? QStringLiteral("SetUnlock")
                                                                       : QStringLiteral("SetLock")));
     const QString path = selectedFilePath();
-    if (path != waveImagePath)
-        showWaveImage(path);
+    // A renewed list keeps the selection: the recording being played goes on.
+    if (path == waveImagePath && playbackFile)
+        return;
+    stopPlayback();
+    showRowTimes();
+    showWaveImage(path);
+    startPlayback(path);
+}
+
+void ZuPlayer::showRowTimes() {
+    const int row = dataView.selectedIndex();
+    const double start = rowStartSeconds();
+    const double spend = rowSpendSeconds();
+    const double end = ZuPlayList::secondsWithTimeString(playList.endTimeStringAtRow(row));
+    currentTimeText.setText(ZuPlayList::timeStringWithMiliSeconds(start));
+    headTimeText.setText(ZuPlayList::timeStringWithSeconds(start));
+    tailTimeText.setText(ZuPlayList::timeStringWithSeconds(end));
+    const struct {
+        ZuControl* text;
+        double part;
+    } marks[] = {{&quarterTimeText, 0.25}, {&halfTimeText, 0.5}, {&threeQuarterTimeText, 0.75}};
+    for (const auto& mark : marks) {
+        const double at = start + spend * mark.part;
+        mark.text->setText(ZuPlayList::timeStringWithSeconds(at >= 86400.0 ? at - 86400.0 : at));
+    }
 }
 
 void ZuPlayer::actLock() {
@@ -150,7 +176,9 @@ void ZuPlayer::actDelete() {
     deletedImage = QFileInfo(ZuAnalyzer::deleteImageFile(path)).fileName();
     deletedFile = QFileInfo(path).fileName();
     if (waveImagePath == path) {
+        closePlaybackFile();
         waveImagePath.clear();
+        waveShown = false;
         wave.setImage({});
     }
     renewListAndControl();

@@ -5,6 +5,8 @@
 #include "platform/ZuImages.h"
 #include "platform/ZuNotificationCenter.h"
 #include "playback/ZuAnalyzer.h"
+#include "recording/ZuAudioFile.h"
+#include "recording/ZuQueBuffer.h"
 #include "shell/ZuControler.h"
 
 ZuPlayer::~ZuPlayer() {
@@ -17,6 +19,41 @@ void ZuPlayer::observeWaveImages() {
         [this](const ZuNotification& notification) { imageFileNotificationHandler(notification); });
 }
 
+void ZuPlayer::observeSelectRange() {
+    ZuNotificationCenter& center = ZuNotificationCenter::defaultCenter();
+    const auto rangeOf = [](const ZuNotification& notification) {
+        return ZuWaveView::rangeFromString(
+            notification.userInfo.value(ZuWaveView::selectedRangeKey).toString());
+    };
+    center.addObserver(ZuWaveView::selectRangeStart, this,
+                       [this, rangeOf](const ZuNotification& notification) {
+                           if (ZuAnalyzer* analyzer = controler ? controler->analyzer() : nullptr)
+                               analyzer->erasePositionLine();
+                           dispSelectedRangeText(rangeOf(notification));
+                       });
+    center.addObserver(ZuWaveView::selectRangeDrag, this,
+                       [this, rangeOf](const ZuNotification& notification) {
+                           dispSelectedRangeText(rangeOf(notification));
+                       });
+    // The picture under the line changed with the selection: the line is
+    // drawn afresh over it.
+    center.addObserver(ZuWaveView::selectRangeEnd, this,
+                       [this, rangeOf](const ZuNotification& notification) {
+                           redrawPositionLine();
+                           dispSelectedRangeText(rangeOf(notification));
+                       });
+    center.addObserver(ZuWaveView::selectRangeRelease, this, [this](const ZuNotification&) {
+        redrawPositionLine();
+        clearSelectRangeText();
+    });
+}
+
+void ZuPlayer::redrawPositionLine() {
+    if (ZuAnalyzer* analyzer = controler ? controler->analyzer() : nullptr)
+        analyzer->initPositionLine();
+    drawPositionLine();
+}
+
 void ZuPlayer::showWaveImage(const QString& path) {
     ZuAnalyzer* analyzer = controler ? controler->analyzer() : nullptr;
     if (!analyzer)
@@ -24,7 +61,8 @@ void ZuPlayer::showWaveImage(const QString& path) {
     wave.clearSelectedRange();
     waveImagePath = path;
     analyzer->initPositionLine();
-    if (ZuAnalyzer::imageFileExistAtPath(path)) {
+    waveShown = ZuAnalyzer::imageFileExistAtPath(path);
+    if (waveShown) {
         wave.setImage(analyzer->imageWithSoundFile(path));
         return;
     }
@@ -38,5 +76,6 @@ void ZuPlayer::imageFileNotificationHandler(const ZuNotification& notification) 
     if (!analyzer || waveImagePath.isEmpty() || path != waveImagePath)
         return;
     wave.setImage(analyzer->imageWithSoundFile(path));
-    analyzer->initPositionLine();
+    waveShown = true;
+    redrawPositionLine();
 }

@@ -10,6 +10,9 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QSignalBlocker>
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -53,17 +56,24 @@ void bind(QAbstractButton* button, ZuControl* control) {
 }
 
 void bind(QAbstractSlider* slider, ZuControl* control) {
-    auto show = [slider, control] {
+    // A slider counts in int: a model range past it (byte positions of a
+    // long recording) moves in steps of several units.
+    const auto step = [control] {
+        const double widest =
+            std::max(std::abs(control->minValue()), std::abs(control->maxValue()));
+        return std::max(1.0, std::ceil(widest / double(std::numeric_limits<int>::max())));
+    };
+    auto show = [slider, control, step] {
         const QSignalBlocker block(slider);
         showCommon(slider, control);
-        slider->setRange(static_cast<int>(control->minValue()),
-                         static_cast<int>(control->maxValue()));
-        slider->setValue(static_cast<int>(control->value()));
+        slider->setRange(static_cast<int>(control->minValue() / step()),
+                         static_cast<int>(control->maxValue() / step()));
+        slider->setValue(static_cast<int>(control->value() / step()));
     };
     show();
     QObject::connect(control, &ZuControl::changed, slider, show);
-    QObject::connect(slider, &QAbstractSlider::valueChanged, control, [control](int value) {
-        control->setValue(value);
+    QObject::connect(slider, &QAbstractSlider::valueChanged, control, [control, step](int value) {
+        control->setValue(value * step());
         control->perform();
     });
 }

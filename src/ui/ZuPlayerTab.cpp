@@ -4,6 +4,7 @@
 #include "playback/ZuPlayer.h"
 #include "shell/ZuControler.h"
 #include "ui/ZuControlBinding.h"
+#include "ui/ZuPlayerDrawer.h"
 #include "ui/ZuTableView.h"
 #include "ui/ZuWaveViewWidget.h"
 
@@ -74,12 +75,38 @@ ZuPlayerTab::ZuPlayerTab(ZuControler* owner, QWidget* parent)
         auto* button = new QPushButton(ZuLocalized::text(operation.key), this);
         button->setObjectName(operation.control->name());
         button->setAutoDefault(false);
+        button->setCheckable(operation.control == &player->playButton);
         buttons->addWidget(button);
         ZuControlBinding::bind(button, operation.control);
     }
     player->noteButton.setAction([this](ZuControl&) { editNote(); });
+    // The drawer's switches: the transport, and the taller drawer with the
+    // file operations.
+    buttons->addStretch();
+    for (const auto& toggle : {std::pair{"PlayerControls", &player->controlButton},
+                               std::pair{"PlayerFiles", &player->workButton}}) {
+        auto* button = new QPushButton(ZuLocalized::text(toggle.first), this);
+        button->setObjectName(toggle.second->name());
+        button->setAutoDefault(false);
+        button->setCheckable(true);
+        buttons->addWidget(button);
+        ZuControlBinding::bind(button, toggle.second);
+    }
 
     layout->addWidget(new ZuWaveViewWidget(player->waveView(), this), 0, Qt::AlignHCenter);
+    // Clock times at a quarter, a half and three quarters of the picture.
+    auto* marks = new QHBoxLayout;
+    layout->addLayout(marks);
+    marks->addStretch(1);
+    for (ZuControl* text :
+         {&player->quarterTimeText, &player->halfTimeText, &player->threeQuarterTimeText}) {
+        auto* label = new QLabel(this);
+        label->setObjectName(text->name());
+        ZuControlBinding::bind(label, text);
+        marks->addWidget(label);
+        marks->addStretch(text == &player->threeQuarterTimeText ? 1 : 2);
+    }
+    new ZuPlayerDrawer(controler, this);
 
     connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { selectionToPlayer(); });

@@ -148,15 +148,15 @@ TEST_F(PlayerTabTest, TheTableListsTheRecordingsWithTotalsAndMarksTheOneInProgre
     EXPECT_FALSE(table->model()->index(1, 1).data(Qt::FontRole).value<QFont>().italic());
     EXPECT_EQ(table->model()->index(2, 6).data(Qt::ToolTipRole).toString(), "Recording");
 
-    // Nothing selected: nothing to work on; play says it is not there yet.
+    // Nothing selected: nothing to work on.
     for (const char* name :
          {"lockButton", "noteButton", "deleteButton", "playButton", "copyButton"})
         EXPECT_FALSE(button(name)->isEnabled()) << name;
-    EXPECT_EQ(button("playButton")->toolTip(), "Not available yet.");
 
     table->selectRow(1);
     EXPECT_EQ(player->selectedFileName(), second);
-    for (const char* name : {"lockButton", "noteButton", "deleteButton", "copyButton"})
+    for (const char* name :
+         {"lockButton", "noteButton", "deleteButton", "playButton", "copyButton"})
         EXPECT_TRUE(button(name)->isEnabled()) << name;
     // The selected row's picture replaces the progress image once built.
     const QImage progress =
