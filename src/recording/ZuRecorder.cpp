@@ -266,6 +266,14 @@ int32_t ZuRecorder::inputLevel() const {
     return meter ? meter->level() : 0;
 }
 
+double ZuRecorder::recordingRate() const {
+    return recordingChannelsValue != 0 ? recordingRateValue : sampleRate();
+}
+
+int32_t ZuRecorder::recordingChannels() const {
+    return recordingChannelsValue != 0 ? recordingChannelsValue : channelsValue;
+}
+
 double ZuRecorder::needPerSecond() const {
     return sampleRate() * channelsValue * 2.0;
 }
@@ -276,7 +284,7 @@ double ZuRecorder::dataSize() const {
 
 double ZuRecorder::maxFileSeconds() const {
     const double limit = maxRecordTime();
-    const double perSecond = needPerSecond();
+    const double perSecond = recordingRate() * recordingChannels() * 2.0;
     if (perSecond <= 0.0)
         return limit;
     // Room for the minute between two checks, the over-record carried at most

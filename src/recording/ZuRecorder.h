@@ -143,6 +143,11 @@ public:
     double sampleRate(int32_t number) const;
     int32_t channels() const { return channelsValue; }
     static QString channels(int32_t count);
+    // The format of the recording in progress, or of the last one, fixed at
+    // its start (splits continue it): settings changed meanwhile apply from
+    // the next recording on. Before the first recording, the settings.
+    double recordingRate() const;
+    int32_t recordingChannels() const;
     int32_t delayTime() const { return delayTimeValue; }
     bool startOnTheHour() const { return startOnTheHourValue; }
     bool sliderAlways() const { return sliderAlwaysValue; }
@@ -373,6 +378,10 @@ private:
     // Queue geometry as the capture callback and the write thread see it.
     std::atomic<double> deviceRate{0.0};
     std::atomic<uint32_t> ratio{1};
+    // Set only before the write thread starts, which reads them; channels 0
+    // until the first recording.
+    double recordingRateValue = 0.0;
+    int32_t recordingChannelsValue = 0;
     std::vector<float> writeBuffer;
     std::thread writer;
     std::mutex napLock;

@@ -85,7 +85,8 @@ uint32_t ZuRecorder::writeSoundFile(uint32_t size) {
         return 0;
     }
     const uint32_t got = que->readFloat32Data(writeBuffer.data(), s / 4);
-    const uint32_t bytes = convertToFileSamples(writeBuffer.data(), got / 8, r, channelsValue);
+    const uint32_t bytes =
+        convertToFileSamples(writeBuffer.data(), got / 8, r, recordingChannelsValue);
     if (bytes == 0)
         return 0;
     ZuAudioFile::Status status = writeFileID->writeBytes(writePosValue, bytes, writeBuffer.data());
@@ -175,8 +176,8 @@ void ZuRecorder::finishWriting(double gapBytes) {
     if (writer.joinable())
         writer.join();
     fileWriteingFlag.store(false, std::memory_order_release);
-    const double rate = sampleRate();
-    const double frameBytes = channelsValue * 2.0;
+    const double rate = recordingRateValue;
+    const double frameBytes = recordingChannelsValue * 2.0;
     ZuQueBuffer* que = soundQueue.get();
     const bool fileFailed = writeFileID && writeFileID->writeFailed();
     if (writeFileID && rate > 0.0 && !fileFailed) {
