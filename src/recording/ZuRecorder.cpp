@@ -187,6 +187,16 @@ void ZuRecorder::recordSourceChanged() {
     protectHowling();
     resetRecordButtonImage();
     initMarkerBuffer();
+    // The new device has not run yet. Its sound, perhaps at another rate,
+    // does not fit the running file: that recording ends with what the old
+    // device gave, and a new one goes on in the new source's format.
+    if (conditionValue.load() == 1) {
+        actionMethodValue = 1;
+        stopRecording();
+        initSoundQue();
+        startRecording();
+        return;
+    }
     initSoundQue();
 }
 

@@ -128,3 +128,65 @@ TEST_F(RecorderFormatTest, AWakeContinuesTheRecordingsFormat) {
         nwExpectHeaderMatchesSize(pathOf(name), 2);
     }
 }
+
+namespace {
+
+// A device that offers 44 100 and 48 000 Hz: the high-quality switch takes
+// the higher rate at the next source change.
+class RecorderSourceChangeTest : public RecorderFormatTest {
+protected:
+    void SetUp() override {
+        RecorderFormatTest::SetUp();
+        AuVirtualDeviceConfig config =
+            AuVirtualDeviceConfig::standard("Virtual Microphone", "vm", 2, 2);
+        config.input.kind = AuVirtualInput::Kind::Tone;
+        config.input.frequency = 440.0;
+        config.input.amplitude = 0.5;
+        auto backend = std::make_unique<AuVirtualHardware>(
+            std::vector<AuVirtualDeviceConfig>{config}, AuVirtualHardware::Pacing::Stepped);
+        hardware = backend.get();
+        fileDevice = AuHardware::install(std::move(backend));
+    }
+
+    // Runs the device at its present rate, moving the clock along.
+    void runAtDeviceRate(double seconds) {
+        ZuDevice& devicer = *controler->devicer();
+        const double rate = devicer.recordSampleRate();
+        const auto cycles = uint32_t(std::ceil(seconds * rate / cycleFrames));
+        for (uint32_t done = 0; done < cycles; done += 10) {
+            const uint32_t n = std::min<uint32_t>(10, cycles - done);
+            hardware->step(devicer.recordDevice()->deviceID(), n);
+            ZuClock::advance(n * cycleFrames / rate);
+        }
+    }
+
+    std::unique_ptr<AuHardware> fileDevice;
+};
+
+} // namespace
+
+TEST_F(RecorderSourceChangeTest, ANewRateOfTheSourceEndsTheFileAndGoesOnInANewOne) {
+    ZuRecorder& r = launch();
+    ASSERT_EQ(controler->devicer()->recordSampleRate(), 44100.0);
+    switchRecording(1);
+    runAtDeviceRate(3.0);
+    controler->devicer()->setUseHighQuality(true);
+    controler->devicer()->setRecordSource(controler->devicer()->recordSource());
+    ASSERT_EQ(controler->devicer()->recordSampleRate(), 48000.0);
+    EXPECT_EQ(r.condition(), 1);
+    EXPECT_EQ(r.recordingRate(), 24000.0);
+    runAtDeviceRate(4.0);
+    switchRecording(0);
+    const QStringList names = recordings();
+    ASSERT_EQ(names.size(), 2) << names.join(' ').toStdString();
+    const Sound before = readSound(pathOf(names[0]));
+    const Sound after = readSound(pathOf(names[1]));
+    EXPECT_EQ(before.rate, 22050);
+    EXPECT_EQ(after.rate, 24000);
+    ASSERT_EQ(after.channels, 2);
+    // Each file holds its own span of time at its own rate.
+    EXPECT_NEAR(double(before.samples.size()) / 2, 3.0 * 22050, 600);
+    EXPECT_NEAR(double(after.samples.size()) / 2, 4.0 * 24000, 600);
+    EXPECT_TRUE(names[0].startsWith("_Nightwarden_20070315_143022~143025"));
+    EXPECT_TRUE(names[1].startsWith("_Nightwarden_20070315_143025~14302"));
+}
