@@ -148,18 +148,6 @@ protected:
         fileDevice = AuHardware::install(std::move(backend));
     }
 
-    // Runs the device at its present rate, moving the clock along.
-    void runAtDeviceRate(double seconds) {
-        ZuDevice& devicer = *controler->devicer();
-        const double rate = devicer.recordSampleRate();
-        const auto cycles = uint32_t(std::ceil(seconds * rate / cycleFrames));
-        for (uint32_t done = 0; done < cycles; done += 10) {
-            const uint32_t n = std::min<uint32_t>(10, cycles - done);
-            hardware->step(devicer.recordDevice()->deviceID(), n);
-            ZuClock::advance(n * cycleFrames / rate);
-        }
-    }
-
     std::unique_ptr<AuHardware> fileDevice;
 };
 
@@ -169,13 +157,13 @@ TEST_F(RecorderSourceChangeTest, ANewRateOfTheSourceEndsTheFileAndGoesOnInANewOn
     ZuRecorder& r = launch();
     ASSERT_EQ(controler->devicer()->recordSampleRate(), 44100.0);
     switchRecording(1);
-    runAtDeviceRate(3.0);
+    run(3.0);
     controler->devicer()->setUseHighQuality(true);
     controler->devicer()->setRecordSource(controler->devicer()->recordSource());
     ASSERT_EQ(controler->devicer()->recordSampleRate(), 48000.0);
     EXPECT_EQ(r.condition(), 1);
     EXPECT_EQ(r.recordingRate(), 24000.0);
-    runAtDeviceRate(4.0);
+    run(4.0);
     switchRecording(0);
     const QStringList names = recordings();
     ASSERT_EQ(names.size(), 2) << names.join(' ').toStdString();
