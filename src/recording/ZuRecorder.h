@@ -270,6 +270,7 @@ private:
     void noteInputTime(const AuDevice* device, const AuTimeStamp* inputTime,
                        const AuBufferList* inputData);
     void writeErrorSteps();
+    void reportWriteError();
     void overRecord();
     void moveToFinalName();
     void scheduleDisplayTick();
@@ -331,6 +332,9 @@ private:
     // Data path.
     std::unique_ptr<ZuQueBuffer> soundQueue;
     std::atomic<bool> writeThreadError{false};
+    // Why the last write failed; set before writeThreadError is raised, read
+    // after it is taken down.
+    QString writeErrorReason;
     std::atomic<bool> writeThreadFlag{false};
     std::atomic<bool> fileWriteingFlag{false};
     // Batches the write thread has put in the file; the display tick lights

@@ -552,6 +552,9 @@ void ZuRecorder::_stopRecording() {
         if (!writeErrorTimer)
             writeErrorTimer = std::make_unique<ZuTimer>();
         writeErrorTimer->start(0.0, false, [this] { writeErrorSteps(); });
+    } else if (writeFailed) {
+        // An emergency stop is under way already: only the failure is told.
+        reportWriteError();
     }
 }
 

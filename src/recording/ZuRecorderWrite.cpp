@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 // A crash loses at most one batch of sound.
@@ -98,8 +99,8 @@ uint32_t ZuRecorder::writeSoundFile(uint32_t size) {
         status = writeFileID->synchronize();
     }
     if (status != ZuAudioFile::Status::NoError) {
-        ZuLogEvent::error(QStringLiteral("ZuRecorder: %1.").arg(writeFileID->errorText(status)));
-        ZuLogEvent::error(QStringLiteral("ZuRecorder: audio file write error."));
+        // Told once, with its reason, by whoever answers the failure.
+        writeErrorReason = writeFileID->errorText(status);
         writeThreadError.store(true);
         return 0;
     }
@@ -144,7 +145,14 @@ void ZuRecorder::writeErrorSteps() {
     // The thread has ended; the recording ends like any other and is named.
     emerRecordStop();
     ZuAlerts::run({"FileWriteError", "CheckAndRetry", "Understand"});
-    ZuLogEvent::error(QStringLiteral("ZuRecorder: audio file write error."));
+    reportWriteError();
+}
+
+void ZuRecorder::reportWriteError() {
+    const QString reason = std::exchange(writeErrorReason, QString());
+    ZuLogEvent::error(reason.isEmpty()
+                          ? QStringLiteral("ZuRecorder: audio file write error.")
+                          : QStringLiteral("ZuRecorder: audio file write error. %1.").arg(reason));
 }
 
 void ZuRecorder::prepareSoundQue() {
