@@ -423,9 +423,6 @@ void ZuRecorder::_startRecording() {
         ratio.store(recordingRateValue > 0.0
                         ? std::max<uint32_t>(1, uint32_t(deviceRate.load() / recordingRateValue))
                         : 1);
-    }
-    const double rate = recordingRateValue;
-    if (!restarted) {
         hourButton.setEnabled(false);
         recordStartDateValue = ZuClock::now();
         prepareSoundQue();
@@ -442,6 +439,7 @@ void ZuRecorder::_startRecording() {
         if (soundQueue)
             recordingFirst = soundQueue->consumedTotal();
     }
+    const double rate = recordingRateValue;
     // A temporary file a failed rename left behind is saved under its own
     // name before this start replaces it.
     if (mechanic && QFileInfo::exists(mechanic->temporaryFilePath()))
