@@ -102,6 +102,16 @@ ZuDutyLogValues ZuDutyLog::values() const {
     return valueSource ? valueSource() : currentValues();
 }
 
+// A recording keeps the format it started with while the settings change.
+ZuDutyLogValues ZuDutyLog::recordingValues() const {
+    ZuDutyLogValues v = values();
+    if (!valueSource && controler) {
+        v.sampleRate = controler->recorder()->recordingRate();
+        v.channels = controler->recorder()->recordingChannels();
+    }
+    return v;
+}
+
 void ZuDutyLog::append(const QString& text) {
     logBook.append(text.toUtf8());
 }
@@ -179,14 +189,14 @@ void ZuDutyLog::dutyStartEvent() {
 }
 
 void ZuDutyLog::recordingStartEvent() {
-    const ZuDutyLogValues v = values();
+    const ZuDutyLogValues v = recordingValues();
     startDate = v.recordStartDate;
     ++serialNum;
     append(ZuDutyLogText::recordingStartBlock(serialNum, v));
 }
 
 void ZuDutyLog::recordingStopEvent() {
-    const ZuDutyLogValues v = values();
+    const ZuDutyLogValues v = recordingValues();
     // A stop whose start was not logged in this run (the recording began
     // before the log book opened) is timed from the recorder's own start.
     const QDateTime start = startDate.isValid() ? startDate : v.recordStartDate;

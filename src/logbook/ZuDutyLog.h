@@ -56,6 +56,8 @@ public:
 
 private:
     ZuDutyLogValues values() const;
+    // The values with the format of the recording's own file.
+    ZuDutyLogValues recordingValues() const;
     void dutyStartEvent();
     void recordingStartEvent();
     void recordingStopEvent();

@@ -511,7 +511,7 @@ double ZuMechanic::maxRecordOne() const {
     ZuRecorder* recorder = controler ? controler->recorder() : nullptr;
     if (!recorder)
         return 0.0;
-    return maxRecordOneFor(recorder->sampleRate(), recorder->channels(), maxRecord);
+    return maxRecordOneFor(recorder->recordingRate(), recorder->recordingChannels(), maxRecord);
 }
 
 double ZuMechanic::needFreeSpace() const {

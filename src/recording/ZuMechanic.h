@@ -56,6 +56,11 @@ public:
     QString temporaryFilePath() const;
     QString relayFilePath() const;
     void deleteDotFileInFolder(const QString& path);
+    // Gives every recording of the record folder the name form of the hiding
+    // switch ("." or "_" first), one by one, keeping locks. A name taken
+    // under the other form is never replaced. Answers (and reports) the
+    // recordings that keep their name; the player then renews its list.
+    QStringList changeHiddenSoundFiles(bool hide);
 
     // Locks; a name is taken in the record folder, an absolute path as is.
     bool isLockedFile(const QString& name) const;

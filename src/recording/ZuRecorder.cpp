@@ -187,6 +187,16 @@ void ZuRecorder::recordSourceChanged() {
     protectHowling();
     resetRecordButtonImage();
     initMarkerBuffer();
+    // The new device has not run yet. Its sound, perhaps at another rate,
+    // does not fit the running file: that recording ends with what the old
+    // device gave, and a new one goes on in the new source's format.
+    if (conditionValue.load() == 1) {
+        actionMethodValue = 1;
+        stopRecording();
+        initSoundQue();
+        startRecording();
+        return;
+    }
     initSoundQue();
 }
 
@@ -266,6 +276,14 @@ int32_t ZuRecorder::inputLevel() const {
     return meter ? meter->level() : 0;
 }
 
+double ZuRecorder::recordingRate() const {
+    return recordingChannelsValue != 0 ? recordingRateValue : sampleRate();
+}
+
+int32_t ZuRecorder::recordingChannels() const {
+    return recordingChannelsValue != 0 ? recordingChannelsValue : channelsValue;
+}
+
 double ZuRecorder::needPerSecond() const {
     return sampleRate() * channelsValue * 2.0;
 }
@@ -276,7 +294,7 @@ double ZuRecorder::dataSize() const {
 
 double ZuRecorder::maxFileSeconds() const {
     const double limit = maxRecordTime();
-    const double perSecond = needPerSecond();
+    const double perSecond = recordingRate() * recordingChannels() * 2.0;
     if (perSecond <= 0.0)
         return limit;
     // Room for the minute between two checks, the over-record carried at most

@@ -143,6 +143,11 @@ public:
     double sampleRate(int32_t number) const;
     int32_t channels() const { return channelsValue; }
     static QString channels(int32_t count);
+    // The format of the recording in progress, or of the last one, fixed at
+    // its start (splits continue it): settings changed meanwhile apply from
+    // the next recording on. Before the first recording, the settings.
+    double recordingRate() const;
+    int32_t recordingChannels() const;
     int32_t delayTime() const { return delayTimeValue; }
     bool startOnTheHour() const { return startOnTheHourValue; }
     bool sliderAlways() const { return sliderAlwaysValue; }
@@ -266,6 +271,7 @@ private:
     void noteInputTime(const AuDevice* device, const AuTimeStamp* inputTime,
                        const AuBufferList* inputData);
     void writeErrorSteps();
+    void reportWriteError();
     void overRecord();
     void moveToFinalName();
     void scheduleDisplayTick();
@@ -327,6 +333,9 @@ private:
     // Data path.
     std::unique_ptr<ZuQueBuffer> soundQueue;
     std::atomic<bool> writeThreadError{false};
+    // Why the last write failed; set before writeThreadError is raised, read
+    // after it is taken down.
+    QString writeErrorReason;
     std::atomic<bool> writeThreadFlag{false};
     std::atomic<bool> fileWriteingFlag{false};
     // Batches the write thread has put in the file; the display tick lights
@@ -374,6 +383,10 @@ private:
     // Queue geometry as the capture callback and the write thread see it.
     std::atomic<double> deviceRate{0.0};
     std::atomic<uint32_t> ratio{1};
+    // Set only before the write thread starts, which reads them; channels 0
+    // until the first recording.
+    double recordingRateValue = 0.0;
+    int32_t recordingChannelsValue = 0;
     std::vector<float> writeBuffer;
     std::thread writer;
     std::mutex napLock;

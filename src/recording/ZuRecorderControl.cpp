@@ -422,11 +422,15 @@ void ZuRecorder::onTheMinuteTime() {
 }
 
 void ZuRecorder::_startRecording() {
-    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
-    deviceRate.store(devicer ? devicer->recordSampleRate() : 0.0);
-    const double rate = sampleRate();
-    ratio.store(rate > 0.0 ? std::max<uint32_t>(1, uint32_t(deviceRate.load() / rate)) : 1);
     if (!restarted) {
+        // The recording's format is taken here once; a split continues it.
+        ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+        deviceRate.store(devicer ? devicer->recordSampleRate() : 0.0);
+        recordingRateValue = sampleRate();
+        recordingChannelsValue = channelsValue;
+        ratio.store(recordingRateValue > 0.0
+                        ? std::max<uint32_t>(1, uint32_t(deviceRate.load() / recordingRateValue))
+                        : 1);
         hourButton.setEnabled(false);
         recordStartDateValue = ZuClock::now();
         prepareSoundQue();
@@ -443,6 +447,7 @@ void ZuRecorder::_startRecording() {
         if (soundQueue)
             recordingFirst = soundQueue->consumedTotal();
     }
+    const double rate = recordingRateValue;
     // A temporary file a failed rename left behind is saved under its own
     // name before this start replaces it.
     if (mechanic && QFileInfo::exists(mechanic->temporaryFilePath()))
@@ -455,7 +460,7 @@ void ZuRecorder::_startRecording() {
 
     AuStreamBasicDescription format;
     format.mSampleRate = rate;
-    format.mChannelsPerFrame = static_cast<uint32_t>(channelsValue);
+    format.mChannelsPerFrame = static_cast<uint32_t>(recordingChannelsValue);
     // A recording the rescue could not move is never replaced; a link left
     // there is replaced without being followed.
     const QFileInfo left(mechanic ? mechanic->temporaryFilePath() : QString());
@@ -501,13 +506,14 @@ void ZuRecorder::_stopRecording() {
     // so that what is due afterwards is never negative.
     endWriteThread();
     const double device = deviceRate.load();
-    const double rate = sampleRate();
+    const double rate = recordingRateValue;
+    const int32_t channelCount = recordingChannelsValue;
     ZuQueBuffer* que = soundQueue.get();
     const double counted = inputCount();
     recordingEnd = que ? que->writtenTotal() : 0;
     recordingFirst = recordingEnd;
     relayInput = 0.0;
-    lastInputValue = device > 0.0 ? counted * channelsValue * rate / (device * 4.0) : 0.0;
+    lastInputValue = device > 0.0 ? counted * channelCount * rate / (device * 4.0) : 0.0;
     // A removed file is neither written to nor named; what it had not yet
     // received goes on in the next file, so it counts as no loss here.
     const bool vanished = writeFileVanished();
@@ -517,7 +523,7 @@ void ZuRecorder::_stopRecording() {
     if (sleepinDate.isValid())
         gap = std::min(gap, gapAtSleep);
     const double gapBytes =
-        device > 0.0 ? std::floor(double(gap) * rate / device) * channelsValue * 2.0 : 0.0;
+        device > 0.0 ? std::floor(double(gap) * rate / device) * channelCount * 2.0 : 0.0;
 
     recordStopDateValue = ZuClock::now();
     if (!dispTotalTimeValue)
@@ -552,6 +558,9 @@ void ZuRecorder::_stopRecording() {
         if (!writeErrorTimer)
             writeErrorTimer = std::make_unique<ZuTimer>();
         writeErrorTimer->start(0.0, false, [this] { writeErrorSteps(); });
+    } else if (writeFailed) {
+        // An emergency stop is under way already: only the failure is told.
+        reportWriteError();
     }
 }
 

@@ -76,7 +76,8 @@ QString ZuRecorder::recordSourceLetter(const QString& sourceName) {
 
 bool ZuRecorder::writeInformationWithPath(const QString& path, const QDateTime& startDate,
                                           const QDateTime& stopDate, const QString& option) {
-    return writeInformation(path, startDate, stopDate, option, sampleRate(), channelsValue);
+    return writeInformation(path, startDate, stopDate, option, recordingRate(),
+                            recordingChannels());
 }
 
 bool ZuRecorder::writeInformation(const QString& path, const QDateTime& startDate,
@@ -170,7 +171,7 @@ void ZuRecorder::renewalProgressSoundFile() {
         ZuLogEvent::error(QStringLiteral("ZuRecorder: cannot renewal progress sound file."));
         return;
     }
-    mechanic->setAIFFFileHeader(path, channelsValue);
+    mechanic->setAIFFFileHeader(path, recordingChannels());
     makeImage(controler, path, old);
     store().setString(path, "ProgressSoundFileName");
     store().synchronize();
@@ -207,7 +208,7 @@ void ZuRecorder::overRecord() {
         ZuConsole::line(QStringLiteral("RecordTime over 60sec"));
         o = 60.0;
     }
-    const auto bytes = static_cast<int64_t>(sampleRate() * o * channelsValue * 2.0);
+    const auto bytes = static_cast<int64_t>(recordingRateValue * o * recordingChannelsValue * 2.0);
     overRecordBytesValue = static_cast<int32_t>(bytes - bytes % 4);
     const qint64 back = -std::llround(o * 1000.0);
     if (sleepinDate.isValid())
@@ -263,7 +264,7 @@ void ZuRecorder::delOverRecordData() {
         return;
     }
     putBig32(*temp, 4, uint32_t(cut - 8));
-    putBig32(*temp, 22, uint32_t((cut - ZuAudioFile::headerLength) / 2 / channelsValue));
+    putBig32(*temp, 22, uint32_t((cut - ZuAudioFile::headerLength) / 2 / recordingChannelsValue));
     putBig32(*temp, 4084, uint32_t(cut - 4088));
 }
 
@@ -315,9 +316,9 @@ void ZuRecorder::addOverRecordData() {
     if (!bytes.isEmpty() && writeFileID &&
         writeFileID->writeBytes(writePosValue, uint32_t(bytes.size()), bytes.constData()) ==
             ZuAudioFile::Status::NoError) {
-        const double rate = sampleRate();
+        const double rate = recordingRateValue;
         if (rate > 0.0)
-            relayInput += bytes.size() * deviceRate.load() * 4.0 / (channelsValue * rate);
+            relayInput += bytes.size() * deviceRate.load() * 4.0 / (recordingChannelsValue * rate);
         writeCountValue.store(writeCountValue.load() + bytes.size());
         writePosValue += bytes.size();
         writeFileID->synchronize();

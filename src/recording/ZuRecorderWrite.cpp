@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 // A crash loses at most one batch of sound.
@@ -85,7 +86,8 @@ uint32_t ZuRecorder::writeSoundFile(uint32_t size) {
         return 0;
     }
     const uint32_t got = que->readFloat32Data(writeBuffer.data(), s / 4);
-    const uint32_t bytes = convertToFileSamples(writeBuffer.data(), got / 8, r, channelsValue);
+    const uint32_t bytes =
+        convertToFileSamples(writeBuffer.data(), got / 8, r, recordingChannelsValue);
     if (bytes == 0)
         return 0;
     ZuAudioFile::Status status = writeFileID->writeBytes(writePosValue, bytes, writeBuffer.data());
@@ -97,8 +99,8 @@ uint32_t ZuRecorder::writeSoundFile(uint32_t size) {
         status = writeFileID->synchronize();
     }
     if (status != ZuAudioFile::Status::NoError) {
-        ZuLogEvent::error(QStringLiteral("ZuRecorder: %1.").arg(writeFileID->errorText(status)));
-        ZuLogEvent::error(QStringLiteral("ZuRecorder: audio file write error."));
+        // Told once, with its reason, by whoever answers the failure.
+        writeErrorReason = writeFileID->errorText(status);
         writeThreadError.store(true);
         return 0;
     }
@@ -143,7 +145,14 @@ void ZuRecorder::writeErrorSteps() {
     // The thread has ended; the recording ends like any other and is named.
     emerRecordStop();
     ZuAlerts::run({"FileWriteError", "CheckAndRetry", "Understand"});
-    ZuLogEvent::error(QStringLiteral("ZuRecorder: audio file write error."));
+    reportWriteError();
+}
+
+void ZuRecorder::reportWriteError() {
+    const QString reason = std::exchange(writeErrorReason, QString());
+    ZuLogEvent::error(reason.isEmpty()
+                          ? QStringLiteral("ZuRecorder: audio file write error.")
+                          : QStringLiteral("ZuRecorder: audio file write error. %1.").arg(reason));
 }
 
 void ZuRecorder::prepareSoundQue() {
@@ -175,8 +184,8 @@ void ZuRecorder::finishWriting(double gapBytes) {
     if (writer.joinable())
         writer.join();
     fileWriteingFlag.store(false, std::memory_order_release);
-    const double rate = sampleRate();
-    const double frameBytes = channelsValue * 2.0;
+    const double rate = recordingRateValue;
+    const double frameBytes = recordingChannelsValue * 2.0;
     ZuQueBuffer* que = soundQueue.get();
     const bool fileFailed = writeFileID && writeFileID->writeFailed();
     if (writeFileID && rate > 0.0 && !fileFailed) {

@@ -71,7 +71,10 @@ TEST_F(FaultRecordingTest, AFullDiskLeavesAFileEndingAtItsLastBatchWithTheReason
     ASSERT_TRUE(run.waitForFinished());
     EXPECT_EQ(run.exitCode(), 0) << run.output().toStdString();
     const QString output = run.output();
-    EXPECT_TRUE(output.contains("ZuRecorder: " + reason + ".")) << output.toStdString();
+    // The failure is told once, with its reason.
+    EXPECT_EQ(output.count("ZuRecorder: audio file write error."), 1) << output.toStdString();
+    EXPECT_TRUE(output.contains("ZuRecorder: audio file write error. " + reason + "."))
+        << output.toStdString();
     EXPECT_TRUE(output.contains("ZuRecorder: data lost")) << output.toStdString();
     const QStringList names = recordings();
     ASSERT_EQ(names.size(), 1) << output.toStdString();

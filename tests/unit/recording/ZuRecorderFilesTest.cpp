@@ -193,6 +193,7 @@ TEST_F(RecorderFilesTest, AWriteThatFailsAtTheStopIsStillAnsweredWithTheAlert) {
     ZuRecorder& r = launch();
     switchRecording(1);
     run(1.0);
+    LogCapture log;
     {
         // The last batch, written by the stop, finds the disk full.
         NwFileSizeLimit limit(ZuAudioFile::headerLength);
@@ -201,6 +202,8 @@ TEST_F(RecorderFilesTest, AWriteThatFailsAtTheStopIsStillAnsweredWithTheAlert) {
     EXPECT_TRUE(answerer->modalAlerts.isEmpty());
     ZuClock::advance(0.1);
     ASSERT_EQ(answerer->modalAlerts.size(), 1);
+    EXPECT_EQ(log.errors.filter("ZuRecorder: audio file write error").size(), 1)
+        << log.errors.join('|').toStdString();
     EXPECT_EQ(answerer->modalAlerts[0].messageKey, "FileWriteError");
     EXPECT_EQ(r.actionMethod(), 4);
     EXPECT_FALSE(ZuSettings::standard().boolForKey("RecordSwitch"));

@@ -101,13 +101,15 @@ protected:
     }
     QString folder() const { return nwTestDir() + "/records"; }
 
-    // Runs the device for about that many seconds, moving the clock along.
+    // Runs the device at its present rate for about that many seconds,
+    // moving the clock along.
     void run(double seconds) {
-        const auto cycles = uint32_t(std::ceil(seconds * deviceRate / cycleFrames));
+        const double rate = controler->devicer()->recordSampleRate();
+        const auto cycles = uint32_t(std::ceil(seconds * rate / cycleFrames));
         for (uint32_t done = 0; done < cycles; done += 10) {
             const uint32_t n = std::min<uint32_t>(10, cycles - done);
             hardware->step(controler->devicer()->recordDevice()->deviceID(), n);
-            ZuClock::advance(n * cycleFrames / deviceRate);
+            ZuClock::advance(n * cycleFrames / rate);
         }
     }
 
