@@ -175,6 +175,7 @@ public:
     ZuControl controlDrawer{"controlDrawer"};
 
 private:
+    void setPlaySourceChoiceEnabled(bool enabled);
     void observeWaveImages();
     void observeSelectRange();
     void setWorkerButtonEnabled(bool enabled);

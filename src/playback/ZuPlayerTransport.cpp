@@ -10,6 +10,7 @@
 #include "platform/ZuLogEvent.h"
 #include "platform/ZuSettings.h"
 #include "playback/ZuAnalyzer.h"
+#include "preferences/ZuPrefer.h"
 #include "recording/ZuAudioFile.h"
 #include "recording/ZuMechanic.h"
 #include "recording/ZuQueBuffer.h"
@@ -392,10 +393,12 @@ void ZuPlayer::actPlayButton() {
         wave.setSelectEnabled(false);
         playing.store(true);
         pausePlayback(false);
+        setPlaySourceChoiceEnabled(false);
         return;
     }
     playButton.setImageName(QStringLiteral("PlayButton.png"));
     wave.setSelectEnabled(true);
+    setPlaySourceChoiceEnabled(true);
     const bool wasPlaying = playing.exchange(false);
     readTimerStop();
     // The sound server still holds the last buffers: the device pauses (and
@@ -412,6 +415,12 @@ void ZuPlayer::pauseDevice() {
     pauseTimer.invalidate();
     if (AuDevice* device = playDevice())
         device->setDevicePaused(true);
+}
+
+// The play device stays as it is while it plays.
+void ZuPlayer::setPlaySourceChoiceEnabled(bool enabled) {
+    if (ZuPrefer* prefer = controler ? controler->prefer() : nullptr)
+        prefer->setPlaySourceEnabled(enabled);
 }
 
 void ZuPlayer::actPlayback() {

@@ -294,8 +294,9 @@ void ZuPrefer::buildRows() {
          },
          "MarkerPeriodChange"},
         {[this] { return checked(hideSoundFileCheck) != copy.hideSoundFile; },
-         [this, recorder] {
+         [this, recorder, mechanic] {
              recorder()->setHideSoundFile(copy.hideSoundFile = checked(hideSoundFileCheck));
+             mechanic()->changeHiddenSoundFiles(copy.hideSoundFile);
          },
          {}},
         {[this] {

@@ -7,6 +7,7 @@
 #include "platform/ZuSettings.h"
 #include "platform/ZuTimer.h"
 #include "recording/ZuAudioFile.h"
+#include "recording/ZuDeviceReturn.h"
 #include "recording/ZuLevelMeter.h"
 #include "recording/ZuMechanic.h"
 #include "recording/ZuQueBuffer.h"
@@ -211,6 +212,13 @@ void ZuRecorder::monitorSourceChanged() {
 
 void ZuRecorder::renewDispSampleRate() {
     setRateNumber(rateNumberValue);
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    if (!devicer)
+        return;
+    if (!deviceReturn)
+        deviceReturn = std::make_unique<ZuDeviceReturn>(
+            *devicer, [this](int32_t source) { return resumeRecordSource(source); });
+    deviceReturn->remember();
 }
 
 void ZuRecorder::setRecordMode(int32_t value) {

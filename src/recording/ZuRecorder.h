@@ -19,6 +19,7 @@
 class AuDevice;
 class ZuAudioFile;
 class ZuControler;
+class ZuDeviceReturn;
 class ZuMechanic;
 class ZuQueBuffer;
 class ZuReserverElement;
@@ -60,8 +61,9 @@ public:
     void monitorSourceChanged() override;
     void renewDispSampleRate() override;
     // The record device stopped for good: unplugged, or its sound server
-    // went away.
+    // went away. With recording switched on the recorder waits for it.
     void audioDeviceDidDie(AuDevice* device) override;
+    bool waitingForDevice() const;
     void mainTabSelected() {}
     void mainTabUnselected() {}
 
@@ -264,6 +266,8 @@ private:
     bool administratorRefuses() const;
     // The preferences' recording controls stay off while a recording or the reservation mode runs.
     void setPreferControlEnabled(bool value) const;
+    // Puts the record role on the returned device's source and starts it.
+    bool resumeRecordSource(int32_t source);
     void prepareSoundQue();
     void startWriteThread();
     void writeSoundFileThread();
@@ -329,6 +333,7 @@ private:
     QDateTime timerStartDate;
     std::unique_ptr<ZuTimeMarker> timeMarkerObject;
     std::function<int32_t()> levelSource;
+    std::unique_ptr<ZuDeviceReturn> deviceReturn;
 
     // Data path.
     std::unique_ptr<ZuQueBuffer> soundQueue;

@@ -2,6 +2,7 @@
 // sequences, the split restarts, the displays, sleep and wake.
 #include "recording/ZuRecorder.h"
 
+#include "audio/AuDevice.h"
 #include "audio/ZuDevice.h"
 #include "platform/ZuAlerts.h"
 #include "platform/ZuClock.h"
@@ -12,6 +13,7 @@
 #include "platform/ZuTimer.h"
 #include "preferences/ZuPrefer.h"
 #include "recording/ZuAudioFile.h"
+#include "recording/ZuDeviceReturn.h"
 #include "recording/ZuLevelMeter.h"
 #include "recording/ZuMechanic.h"
 #include "recording/ZuQueBuffer.h"
@@ -132,13 +134,23 @@ void ZuRecorder::emerRecordStop() {
 }
 
 // A dead device delivers no more input, so a recording left running would
-// grow no longer while the duty looks armed. It is finished and named like
-// an emergency stop, and the user is told to reconnect. Both backends report
-// the death on the main thread.
+// grow no longer. It is finished and named as at a stop. With recording
+// switched on the switch stays on and the recorder waits for the device to
+// come back; otherwise (or in the reservation mode) everything stops as in an
+// emergency and the user is told to reconnect. Every backend reports the
+// death on the main thread.
 void ZuRecorder::audioDeviceDidDie(AuDevice* device) {
     ZuDevice* devicer = controler ? controler->devicer() : nullptr;
-    if (!devicer || device != devicer->recordDevice())
+    // A device already waited for may still be reported gone from the list.
+    if (!devicer || device != devicer->recordDevice() || waitingForDevice())
         return;
+    if (recordButton.state() != 0 && !modeTimer && deviceReturn) {
+        if (conditionValue.load() == 1)
+            stopRecording();
+        deviceReturn->lost();
+        setControlState();
+        return;
+    }
     const bool armed = recordButton.state() != 0 || reserveButton.state() != 0;
     if (armed)
         emerRecordStop();
@@ -149,6 +161,31 @@ void ZuRecorder::audioDeviceDidDie(AuDevice* device) {
                           QStringLiteral("Understand")));
 }
 
+bool ZuRecorder::waitingForDevice() const {
+    return deviceReturn && deviceReturn->waiting();
+}
+
+// The output roles on the lost hardware died with it: they follow the record
+// role back. The new recording then starts from the condition machine, in the
+// mode it had.
+bool ZuRecorder::resumeRecordSource(int32_t source) {
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    if (!devicer)
+        return false;
+    devicer->setRecordSource(source);
+    devicer->recordDeviceStart();
+    AuDevice* device = devicer->recordDevice();
+    if (!device || !device->isDeviceStarted())
+        return false;
+    if (devicer->playDevice() && devicer->playDevice()->deviceUID().isEmpty())
+        devicer->setPlaySource(devicer->playSource());
+    if (devicer->monitorDevice() && devicer->monitorDevice()->deviceUID().isEmpty())
+        devicer->setMonitorSource(devicer->monitorSource());
+    deviceReturn->cancel();
+    setControlState();
+    return true;
+}
+
 void ZuRecorder::recordON() {
     recordStateValue = true;
     setControlState();
@@ -156,6 +193,8 @@ void ZuRecorder::recordON() {
 
 void ZuRecorder::recordOFF() {
     recordStateValue = false;
+    if (deviceReturn)
+        deviceReturn->cancel();
     setControlState();
 }
 
@@ -212,6 +251,12 @@ void ZuRecorder::resetCondition() {
         conditionValue.store(0);
         return;
     }
+    if (waitingForDevice()) {
+        if (before == 1)
+            stopRecording();
+        conditionValue.store(0);
+        return;
+    }
     switch (recordModeValue) {
     case 0:
         if (before != 1)
@@ -241,6 +286,11 @@ void ZuRecorder::resetCondition() {
 void ZuRecorder::dispCondition() {
     switch (conditionValue.load()) {
     case 0: {
+        if (waitingForDevice()) {
+            conditionText.setText(ZuLocalized::text(QStringLiteral("WaitingInputDevice")));
+            conditionText.setColor(red);
+            break;
+        }
         const bool standby = recordStateValue && recordModeValue == 1;
         conditionText.setText(
             ZuLocalized::text(standby ? QStringLiteral("Standby") : QStringLiteral("Stopped")));

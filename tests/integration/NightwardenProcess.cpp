@@ -68,11 +68,11 @@ QString NightwardenProcess::output() {
     return captured;
 }
 
-bool NightwardenProcess::waitForOutput(const QString& text, int timeoutMs) {
+bool NightwardenProcess::waitForOutput(const QString& text, int timeoutMs, int times) {
     QDeadlineTimer deadline(timeoutMs);
-    while (!output().contains(text)) {
+    while (output().count(text) < times) {
         if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
-            return output().contains(text);
+            return output().count(text) >= times;
         process.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
     }
     return true;

@@ -20,8 +20,8 @@ public:
     // goes into a pipe whose reading end is already closed, as when the reader
     // of a log pipe has gone. Call before start.
     void writeIntoClosedPipe(bool errorsToo);
-    // Waits until the program has written a line containing text to standard error.
-    bool waitForOutput(const QString& text, int timeoutMs = 10000);
+    // Waits until the program has written text (that many times) to its output.
+    bool waitForOutput(const QString& text, int timeoutMs = 10000, int times = 1);
     bool waitForFinished(int timeoutMs = 20000);
     // Asks the program to end, as SIGTERM does.
     void terminate() { process.terminate(); }

@@ -1,10 +1,17 @@
 #pragma once
 
+#include "NightwardenProcess.h"
 #include "support/NwTestSupport.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 // A private sound server (scripts/pulse-test-server) with a null sink, in a
 // folder of its own, for one test; stopped when it goes.
@@ -43,6 +50,52 @@ public:
     }
     // What the server's clients need (PULSE_SERVER, ALSA_CONFIG_PATH, ...).
     const QProcessEnvironment& environment() const { return clients; }
+
+    // Ends the server at once, as a crash does; start() brings it back.
+    void kill() const {
+        QFile pids(folder + "/pulse/pids");
+        if (!pids.open(QIODevice::ReadOnly))
+            return;
+        const pid_t server = pid_t(QString::fromLatin1(pids.readLine()).trimmed().toInt());
+        if (server <= 0)
+            return;
+        // Its end is awaited through a descriptor of the process itself.
+        const int handle = int(::syscall(SYS_pidfd_open, server, 0));
+        if (::kill(server, SIGKILL) == 0 && handle >= 0) {
+            pollfd ended{handle, POLLIN, 0};
+            ::poll(&ended, 1, 10000);
+        }
+        if (handle >= 0)
+            ::close(handle);
+    }
+
+    // Gives a Nightwarden program what it needs to reach the server.
+    void prepare(NightwardenProcess& process) const {
+        for (const char* name : {"PULSE_SERVER", "ALSA_CONFIG_PATH"})
+            process.setEnvironmentValue(name, clients.value(name));
+    }
+
+    // The record source number of the sink's monitor on that backend.
+    int monitorSource(const QString& backend) const {
+        NightwardenProcess list(folder);
+        prepare(list);
+        list.start({"--audio", backend, "--settings", folder + "/list.conf", "--list-devices"});
+        list.waitForFinished(30000);
+        const QString wanted = backend == "pulse" ? "Monitor of " + sink : "nw_monitor";
+        bool inRecordSources = false;
+        for (const QString& line : list.output().split('\n')) {
+            if (line.startsWith("Record sources"))
+                inRecordSources = true;
+            else if (line.isEmpty())
+                inRecordSources = false;
+            else if (inRecordSources && line.simplified().section(' ', 1) == wanted)
+                return line.simplified().section(' ', 0, 0).toInt();
+        }
+        ADD_FAILURE() << "no record source " << wanted.toStdString() << " on "
+                      << backend.toStdString() << ":\n"
+                      << list.output().toStdString();
+        return -1;
+    }
 
 private:
     static QString script() { return nwSourceDir() + "/scripts/pulse-test-server"; }

@@ -59,33 +59,6 @@ protected:
         qint64 stoppedMs = -1;
     };
 
-    void prepare(NightwardenProcess& process) const {
-        for (const char* name : {"PULSE_SERVER", "ALSA_CONFIG_PATH"})
-            process.setEnvironmentValue(name, server.value(name));
-    }
-
-    // The record source number of the sink's monitor on that backend.
-    int monitorSource(const QString& backend) const {
-        NightwardenProcess list(dir);
-        prepare(list);
-        list.start({"--audio", backend, "--settings", dir + "/list.conf", "--list-devices"});
-        list.waitForFinished(30000);
-        const QString wanted = backend == "pulse" ? "Monitor of " + sink : "nw_monitor";
-        bool inRecordSources = false;
-        for (const QString& line : list.output().split('\n')) {
-            if (line.startsWith("Record sources"))
-                inRecordSources = true;
-            else if (line.isEmpty())
-                inRecordSources = false;
-            else if (inRecordSources && line.simplified().section(' ', 1) == wanted)
-                return line.simplified().section(' ', 0, 0).toInt();
-        }
-        ADD_FAILURE() << "no record source " << wanted.toStdString() << " on "
-                      << backend.toStdString() << ":\n"
-                      << list.output().toStdString();
-        return -1;
-    }
-
     static QStringList recordings(const QString& folder) {
         return QDir(folder).entryList({"_Nightwarden_*.aif*"}, QDir::Files, QDir::Name);
     }
@@ -104,11 +77,11 @@ TEST_P(RealSoundRecordingTest, AMinuteFromTheSinksMonitorIsWholeOnBothBackends) 
 
     std::vector<Recorder> recorders;
     for (const QString backend : {"pulse", "portaudio"}) {
-        const int source = monitorSource(backend);
+        const int source = pulse->monitorSource(backend);
         ASSERT_GE(source, 0);
         Recorder r{backend, dir + "/" + backend, std::make_unique<NightwardenProcess>(dir), -1, -1};
         QDir().mkpath(r.folder);
-        prepare(*r.process);
+        pulse->prepare(*r.process);
         r.process->start({"--headless", "--audio", backend, "--settings", r.folder + "/s.conf",
                           "--set", "DirectoryPath=" + r.folder, "--set", "RecordSwitch=true",
                           "--set", "RecordMode=0", "--set", "SamplingRateNumber=2", "--set",

@@ -60,6 +60,10 @@ public:
     void removePropertyListener(const AuPropertyAddress& filter, AuPropertyListenerProc proc,
                                 void* clientData);
 
+    // Reads the device list afresh where the backend cannot report devices
+    // coming and going by itself; changes are reported as 'dev#'. Main thread.
+    virtual void rescan() {}
+
     virtual AuStatus addIOProc(AuObjectID device, AuDeviceIOProc proc, void* clientData) = 0;
     virtual AuStatus removeIOProc(AuObjectID device, AuDeviceIOProc proc) = 0;
     virtual AuStatus startDevice(AuObjectID device, AuDeviceIOProc proc) = 0;

@@ -216,34 +216,6 @@ TEST_F(RecorderConditionTest, TheEmergencyStopEndsTheRecordingAndBothSwitches) {
     EXPECT_EQ(recordings().size(), 1);
 }
 
-TEST_F(RecorderConditionTest, ADeviceThatDiesWhileRecordingLeavesAFinishedFileAndTheSwitchOff) {
-    ZuRecorder& r = armed(0);
-    run(2.0);
-    NwConsoleCapture console;
-    hardware->unplugDevice(controler->devicer()->recordDevice()->deviceID());
-    EXPECT_EQ(r.condition(), 0);
-    EXPECT_EQ(r.recordButton.state(), 0);
-    EXPECT_FALSE(ZuSettings::standard().boolForKey("RecordSwitch"));
-    EXPECT_TRUE(
-        console.lines().contains("ZuRecorder: record device is lost, recording is switched off."));
-    ASSERT_EQ(answerer->modalAlerts.size(), 1);
-    EXPECT_EQ(answerer->modalAlerts[0].messageKey, "RecordDeviceLost");
-
-    // What came in before the loss is kept, named and readable.
-    const QStringList names = recordings();
-    ASSERT_EQ(names.size(), 1);
-    EXPECT_FALSE(names[0].startsWith('.'));
-    const Sound sound = readSound(folder() + "/" + names[0]);
-    EXPECT_NEAR(double(sound.samples.size()) / sound.channels / sound.rate, 2.0, 0.1);
-    EXPECT_FALSE(QFile::exists(folder() + "/.NightwardenTempFile"));
-
-    // The ticks that follow start nothing on the dead device.
-    for (int i = 0; i < 20; ++i)
-        recorder().controlAutoDelay();
-    EXPECT_EQ(r.condition(), 0);
-    EXPECT_EQ(recordings().size(), 1);
-}
-
 TEST_F(RecorderConditionTest, ADeviceThatDiesWhileDisarmedIsOnlyReported) {
     ZuRecorder& r = launch();
     NwConsoleCapture console;

@@ -248,10 +248,14 @@ void AuPortAudioHardware::apply(const std::vector<Probe>& found, bool notify) {
         propertyChanged({AuScope::Hardware, kAuHardwareObject, 0, 0, auFourCC("dev#")});
 }
 
-bool AuPortAudioHardware::rescan() {
-    for (AuObjectID id : deviceIDs())
-        if (isRunning(id))
-            return false;
+void AuPortAudioHardware::rescan() {
+    std::vector<AuObjectID> running;
+    for (AuObjectID id : deviceIDs()) {
+        if (isRunning(id)) {
+            running.push_back(id);
+            closeIO(id);
+        }
+    }
     std::vector<Probe> found;
     {
         QuietStandardError quiet;
@@ -262,7 +266,9 @@ bool AuPortAudioHardware::rescan() {
             found = probe();
     }
     apply(found, true);
-    return true;
+    for (AuObjectID id : running)
+        if (isRunning(id) && reopenIO(id, 1) != kAuNoError)
+            deviceChanged(id, auFourCC("livn"));
 }
 
 AuStatus AuPortAudioHardware::openIO(const IOSetup& setup) {

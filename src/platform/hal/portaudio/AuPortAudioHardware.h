@@ -18,10 +18,11 @@ public:
 
     QString backendName() const override { return QStringLiteral("portaudio"); }
 
-    // Reads the device list again when no device runs (PortAudio only sees
-    // new devices after re-initialising); devices keep their identifiers by
-    // UID, and a changed list is reported as 'dev#'. False when a device runs.
-    bool rescan();
+    // PortAudio only sees devices come and go when it initialises again,
+    // which ends every stream: running devices are closed for it and reopened
+    // after (one that cannot open again is reported dead). Devices keep their
+    // identifiers by UID.
+    void rescan() override;
 
 protected:
     AuStatus openIO(const IOSetup& setup) override;

@@ -21,7 +21,9 @@ constexpr uint32_t defaultBufferFrames = 512;
 // row, half a second apart, before its device counts as gone.
 constexpr int reopenAttempts = 5;
 constexpr pa_usec_t reopenDelay = 500 * PA_USEC_PER_MSEC;
-constexpr pa_usec_t reconnectDelay = 2 * PA_USEC_PER_SEC;
+// A server that has gone is looked for this often, so that a recorder waiting
+// for its devices has them back well within two seconds of its return.
+constexpr pa_usec_t reconnectDelay = 500 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t connectTimeout = 3 * PA_USEC_PER_SEC;
 
 uint64_t monotonicNanoseconds() {
