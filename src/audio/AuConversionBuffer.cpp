@@ -11,11 +11,14 @@
 namespace {
 
 // Two devices' callbacks run on their own threads, each a little early or late
-// by the scheduler's whim. The ring holds five times a source block and a
-// staging list, and the reader starts once two of those are there: a callback
-// late by up to a block neither starves the resampler nor overflows the ring.
-constexpr uint32_t kRingBlocks = 5;
-constexpr uint32_t kPrimeBlocks = 2;
+// by the scheduler's whim; on a loaded machine a thread may wake 50 ms late or
+// more. The ring holds ten times a source block and a staging list, and the
+// reader starts once four of those are there (about 90 ms at 44.1 kHz): either
+// side late by a few blocks neither starves the resampler nor overflows the
+// ring. A monitor is listened to, not played along with, so the delay is the
+// better trade than a dropout.
+constexpr uint32_t kRingBlocks = 10;
+constexpr uint32_t kPrimeBlocks = 4;
 
 // The best sinc converter: about 2 % of real time for a second of stereo
 // audio (bench/AuConversionBufferBench.cpp), far inside a callback's budget.

@@ -104,8 +104,8 @@ class AuConversionBufferTest : public AuHardwareFixture {};
 TEST(AuConversionSizes, SameRateHasNoExtraFrames) {
     auto buffer = AuConversionBuffer::create(48000, 2, 512, 48000, 2, 256);
     ASSERT_NE(buffer, nullptr);
-    // Five times a source block and a staging list, for callbacks that run late.
-    EXPECT_EQ(buffer->ring().capacity(), 5 * (512u + 256u));
+    // Ten times a source block and a staging list, for callbacks that run late.
+    EXPECT_EQ(buffer->ring().capacity(), 10 * (512u + 256u));
     EXPECT_EQ(buffer->stagingFrames(), 256u);
     EXPECT_EQ(buffer->outputFrames(), 256u);
 }
@@ -114,7 +114,7 @@ TEST(AuConversionSizes, DifferentRatesGetEightFramesMore) {
     auto buffer = AuConversionBuffer::create(44100, 1, 517, 48000, 2, 517);
     ASSERT_NE(buffer, nullptr);
     const uint32_t effective = uint32_t(std::ceil(44100.0 / 48000.0 * 517)); // 475
-    EXPECT_EQ(buffer->ring().capacity(), 5 * (517u + effective + 8));
+    EXPECT_EQ(buffer->ring().capacity(), 10 * (517u + effective + 8));
     EXPECT_EQ(buffer->stagingFrames(), effective + 8);
     EXPECT_EQ(buffer->converterChannels(), 1u);
     EXPECT_EQ(buffer->outputChannels(), 2u);
