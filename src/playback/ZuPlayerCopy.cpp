@@ -42,16 +42,11 @@ bool sameFile(const QString& a, const QString& b) {
 
 } // namespace
 
-int64_t ZuSoundRange::adjustReadPosition(int64_t position, int32_t channels) {
-    const int64_t frame = channels == 1 ? 2 : 4;
-    return position - position % frame;
-}
-
 ZuSoundRange ZuSoundRange::of(int64_t numDatas, int32_t channels, ZuRange selected, int32_t width) {
     if (selected.length == 0 || width <= 0)
         return {0, numDatas};
     const auto at = [&](int64_t column) {
-        return adjustReadPosition(numDatas * column / width, channels);
+        return ZuPlayer::adjustReadPosition(numDatas * column / width, channels);
     };
     return {at(selected.location), at(int64_t(selected.location) + selected.length)};
 }

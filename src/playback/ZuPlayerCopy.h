@@ -19,8 +19,6 @@ struct ZuSoundRange {
     int64_t length() const { return tail - head; }
 
     static ZuSoundRange of(int64_t numDatas, int32_t channels, ZuRange selected, int32_t width);
-    // A byte position rounded toward zero to a whole frame.
-    static int64_t adjustReadPosition(int64_t position, int32_t channels);
 };
 
 // Naming and writing the copies the player exports.

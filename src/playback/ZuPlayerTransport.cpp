@@ -10,6 +10,7 @@
 #include "platform/ZuLogEvent.h"
 #include "platform/ZuSettings.h"
 #include "playback/ZuAnalyzer.h"
+#include "playback/ZuPlayerCopy.h"
 #include "preferences/ZuPrefer.h"
 #include "recording/ZuAudioFile.h"
 #include "recording/ZuMechanic.h"
@@ -46,21 +47,15 @@ int64_t ZuPlayer::fileBytesOfPlayed(uint64_t played, int32_t frameChannels, doub
 }
 
 int64_t ZuPlayer::headPosition() const {
-    const ZuRange range = wave.selectedRange();
-    const auto width = int64_t(wave.bounds().width());
-    if (range.length == 0 || width <= 0)
-        return 0;
-    return adjustReadPosition(int64_t(double(dataBytes) * range.location / double(width)),
-                              channels);
+    return ZuSoundRange::of(dataBytes, channels, wave.selectedRange(),
+                            int32_t(wave.bounds().width()))
+        .head;
 }
 
 int64_t ZuPlayer::tailPosition() const {
-    const ZuRange range = wave.selectedRange();
-    const auto width = int64_t(wave.bounds().width());
-    if (range.length == 0 || width <= 0)
-        return dataBytes;
-    return adjustReadPosition(
-        int64_t(double(dataBytes) * (range.location + range.length) / double(width)), channels);
+    return ZuSoundRange::of(dataBytes, channels, wave.selectedRange(),
+                            int32_t(wave.bounds().width()))
+        .tail;
 }
 
 double ZuPlayer::rowStartSeconds() const {
