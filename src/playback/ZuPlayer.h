@@ -95,6 +95,11 @@ public:
     void willSetPlayIOTarget(AuDevice* device) override;
     void playSourceChanged() override;
     void resetPlaySourceImage();
+    // Plays a short sound once on the play device: float stereo at the play
+    // device's rate. A sound still playing gives way to it; while a recording
+    // plays it is refused (false), and a recording started meanwhile ends it.
+    bool playShortSound(std::vector<float> sound);
+    bool shortSoundPlaying() const { return shortSoundActive.load(); }
 
     // Transport actions, as the controls run them.
     void actPlayButton();
@@ -191,7 +196,9 @@ private:
     void pausePlayback(bool pause);
     void readTimerStart();
     void readTimerStop();
+    // Pauses the play device; a short sound it played is let go.
     void pauseDevice();
+    void endShortSound();
     void drawPositionLine();
     // Draws the line again on a picture that no longer holds it.
     void redrawPositionLine();
@@ -254,6 +261,11 @@ private:
     std::atomic<uint32_t> loopsQueued{0};
     std::atomic<uint32_t> loopsPlayed{0};
     std::atomic<ZuQueBuffer*> callbackQue{nullptr};
+    // A short sound, handed to the callback while the device is paused; the
+    // position is the callback's until the device pauses again.
+    std::vector<float> shortSound;
+    size_t shortSoundPosition = 0;
+    std::atomic<bool> shortSoundActive{false};
     // File bytes per played float byte.
     std::atomic<double> callbackRatio{0.0};
 };

@@ -29,6 +29,27 @@ constexpr double secondsOfDay = 86400.0;
 double reducedToDay(double seconds) {
     return seconds >= secondsOfDay ? seconds - secondsOfDay : seconds;
 }
+
+// Fills an output buffer with stereo frames spread over its channels (a mono
+// output takes their mean) and silence after them; answers the floats taken.
+uint32_t writeStereo(const float* stereo, size_t floats, AuChannelBuffer& buffer) {
+    auto* data = static_cast<float*>(buffer.mData);
+    const uint32_t total = buffer.mDataByteSize / 4;
+    const uint32_t channels = std::max<uint32_t>(buffer.mNumberChannels, 1);
+    const auto frames = uint32_t(std::min<size_t>(total / channels, floats / 2));
+    std::fill(data, data + total, 0.0f);
+    for (uint32_t frame = 0; frame < frames; ++frame) {
+        const float left = stereo[frame * 2];
+        const float right = stereo[frame * 2 + 1];
+        if (channels == 1) {
+            data[frame] = (left + right) * 0.5f;
+        } else {
+            data[frame * channels] = left;
+            data[frame * channels + 1] = right;
+        }
+    }
+    return frames * 2;
+}
 } // namespace
 
 // Positions and sizes.
@@ -258,11 +279,17 @@ void ZuPlayer::readSoundFileTimer() {
 AuStatus ZuPlayer::playbackIOForDevice(AuDevice*, const AuTimeStamp*, const AuBufferList*,
                                        const AuTimeStamp*, AuBufferList* outputData,
                                        const AuTimeStamp*, void*) {
-    ZuQueBuffer* que = callbackQue.load(std::memory_order_acquire);
-    if (!playing.load(std::memory_order_acquire) || !que || !outputData ||
-        outputData->mNumberBuffers == 0)
+    if (!outputData || outputData->mNumberBuffers == 0)
         return 0;
     AuChannelBuffer& buffer = outputData->mBuffers[0];
+    if (shortSoundActive.load(std::memory_order_acquire)) {
+        shortSoundPosition += writeStereo(shortSound.data() + shortSoundPosition,
+                                          shortSound.size() - shortSoundPosition, buffer);
+        return 0;
+    }
+    ZuQueBuffer* que = callbackQue.load(std::memory_order_acquire);
+    if (!playing.load(std::memory_order_acquire) || !que)
+        return 0;
     auto* data = static_cast<float*>(buffer.mData);
     const uint32_t floats = buffer.mDataByteSize / 4;
     const uint32_t outputChannels = std::max<uint32_t>(buffer.mNumberChannels, 1);
@@ -275,17 +302,7 @@ AuStatus ZuPlayer::playbackIOForDevice(AuDevice*, const AuTimeStamp*, const AuBu
         const uint32_t frames =
             std::min<uint32_t>(floats / outputChannels, uint32_t(spreadBuffer.size() / 2));
         played = que->readFloat32Data(spreadBuffer.data(), frames * 2);
-        std::fill(data, data + floats, 0.0f);
-        for (uint32_t frame = 0; frame < played / 8; ++frame) {
-            const float left = spreadBuffer[frame * 2];
-            const float right = spreadBuffer[frame * 2 + 1];
-            if (outputChannels == 1) {
-                data[frame] = (left + right) * 0.5f;
-            } else {
-                data[frame * outputChannels] = left;
-                data[frame * outputChannels + 1] = right;
-            }
-        }
+        writeStereo(spreadBuffer.data(), played / 4, buffer);
     }
     if (played > 0) {
         const uint64_t total = playedBytes.fetch_add(played, std::memory_order_relaxed) + played;
@@ -310,6 +327,8 @@ AuStatus ZuPlayer::playbackIOForDevice(AuDevice*, const AuTimeStamp*, const AuBu
 }
 
 void ZuPlayer::willSetPlayIOTarget(AuDevice*) {
+    // The old device is gone, and with it the callback that played a sound.
+    endShortSound();
     playing.store(false);
     callbackQue.store(nullptr);
     // The new device may run at another rate: the buffers follow at the
@@ -379,6 +398,8 @@ void ZuPlayer::actPlayButton() {
         return;
     }
     if (playButton.state() != 0) {
+        if (shortSoundActive.load())
+            pauseDevice();
         playButton.setImageName(QStringLiteral("StopButton.png"));
         const int64_t now = position.load();
         if (now >= tailPosition() || now < headPosition())
@@ -410,6 +431,31 @@ void ZuPlayer::pauseDevice() {
     pauseTimer.invalidate();
     if (AuDevice* device = playDevice())
         device->setDevicePaused(true);
+    endShortSound();
+}
+
+void ZuPlayer::endShortSound() {
+    shortSoundActive.store(false);
+    shortSound = {};
+}
+
+bool ZuPlayer::playShortSound(std::vector<float> sound) {
+    const double rate = playSampleRate();
+    if (playing.load() || !playDevice() || rate <= 0.0 || sound.size() < 2)
+        return false;
+    // Paused, the device calls nothing more: the sound may be handed over.
+    pauseDevice();
+    shortSound = std::move(sound);
+    shortSoundPosition = 0;
+    shortSoundActive.store(true, std::memory_order_release);
+    controler->devicer()->playDevicePause(false);
+    // As after a recording, the device runs on until a sound server has
+    // played the last buffers.
+    pauseTimer.start(double(shortSound.size() / 2) / rate + 2.0, false, [this] {
+        if (!playing.load())
+            pauseDevice();
+    });
+    return true;
 }
 
 // The play device stays as it is while it plays.

@@ -100,6 +100,7 @@ ZuPrefer::ZuPrefer() {
     opacitySlider.setAction([this](ZuControl& c) { actOpacitySlider(c); });
     opacitySlider.setRange(10, 100);
     markerSoundPopup.setAction([this](ZuControl& c) { actMarkerSound(c); });
+    markerPlayButton.setAction([this](ZuControl& c) { actMarkerSound(c); });
     autoStartupCheck.setAction([this](ZuControl& c) { actAutoStartupCheck(c); });
     autoReserveCheck.setAction([this](ZuControl& c) { actAutoStartupCheck(c); });
     recordFolderButton.setAction([this](ZuControl& c) { actDirPath(c); });
@@ -164,9 +165,6 @@ ZuPrefer::ZuPrefer() {
     for (int item = 0; item < maxRecordItems; ++item)
         hours << ZuLocalized::text(QStringLiteral("PrefHours")).arg(item + 1);
     maxRecordPopup.setItems(hours);
-    // The player has no way yet to play a short sound on the chosen device.
-    markerPlayButton.setEnabled(false);
-    markerPlayButton.setToolTip(ZuLocalized::text(QStringLiteral("NotYetAvailable")));
     okButton.setEnabled(false);
     buildRows();
 }
@@ -723,7 +721,26 @@ void ZuPrefer::actOpacitySlider(ZuControl& sender) {
 }
 
 void ZuPrefer::actMarkerSound(ZuControl&) {
+    playMarkerSound();
     resetControlState();
+}
+
+// The sound is heard where recordings are heard, on the player's device.
+void ZuPrefer::playMarkerSound() {
+    ZuPlayer* player = controler ? controler->player() : nullptr;
+    ZuDevice* devicer = controler ? controler->devicer() : nullptr;
+    const QString name = markerSoundPopup.selectedItem();
+    if (!player || !devicer || name.isEmpty() || player->playbacking())
+        return;
+    QString error;
+    std::vector<float> sound =
+        ZuTimeMarker::playableSound(controler->mechanic(), name, devicer->playSampleRate(), error);
+    if (sound.empty()) {
+        if (!error.isEmpty())
+            ZuLogEvent::error(error);
+        return;
+    }
+    player->playShortSound(std::move(sound));
 }
 
 void ZuPrefer::actAutoStartupCheck(ZuControl&) {

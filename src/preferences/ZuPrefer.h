@@ -42,6 +42,8 @@ public:
     // Control actions.
     void actUsual(ZuControl& sender);
     void actOpacitySlider(ZuControl& sender);
+    // Plays the chosen marker sound on the play device, unless a recording
+    // plays there.
     void actMarkerSound(ZuControl& sender);
     void actAutoStartupCheck(ZuControl& sender);
     void autoStartupEnabled();
@@ -142,6 +144,8 @@ public:
     ZuControl adviceDataSizeText{"adviceDataSizeText"};
 
 private:
+    void playMarkerSound();
+
     // The working copies: the owners' values when the drawer opened, and
     // each applied value from then on.
     struct Copies {

@@ -275,42 +275,70 @@ void ZuTimeMarker::initMarkerBuffer() {
 }
 
 bool ZuTimeMarker::loadSource() {
-    const QString path = ZuPaths::systemSoundFolder() + "/" + markerSoundName + ".aiff";
-    ZuMechanic* mechanic = recorder.mechanic;
+    QString error;
+    std::optional<Source> loaded = loadSound(recorder.mechanic, markerSoundName, error);
+    if (!loaded) {
+        fail(error);
+        return false;
+    }
+    source = std::move(*loaded);
+    return true;
+}
+
+std::optional<ZuTimeMarker::Source> ZuTimeMarker::loadSound(ZuMechanic* mechanic,
+                                                            const QString& name, QString& error) {
+    const QString path = ZuPaths::systemSoundFolder() + "/" + name + ".aiff";
     AuStreamBasicDescription format;
     int64_t bytes = 0;
     std::unique_ptr<ZuAudioFile> file =
         mechanic ? mechanic->openAIFFFileWithPath(path, &format, &bytes) : nullptr;
     if (!file) {
-        fail(QStringLiteral("ZuRecorder: marker sound file open error."));
-        return false;
+        error = QStringLiteral("ZuRecorder: marker sound file open error.");
+        return std::nullopt;
     }
     const auto channels = int32_t(format.mChannelsPerFrame);
     const QString readError = QStringLiteral("ZuRecorder: marker sound file read error.");
     // A marker is a short 16-bit sound of one or two channels.
     if (format.mBitsPerChannel != 16 || channels < 1 || channels > 2 || bytes <= 0 ||
         bytes > int64_t(UINT32_MAX)) {
-        fail(readError);
-        return false;
+        error = readError;
+        return std::nullopt;
     }
     std::vector<int16_t> samples;
     try {
         samples.resize(size_t(bytes) / 2);
     } catch (const std::bad_alloc&) {
-        fail(QStringLiteral("ZuRecorder: no enough memory for marker sound buffer."));
-        return false;
+        error = QStringLiteral("ZuRecorder: no enough memory for marker sound buffer.");
+        return std::nullopt;
     }
     auto size = uint32_t(samples.size() * 2);
     if (file->readBytes(0, &size, samples.data()) != ZuAudioFile::Status::NoError ||
         size != samples.size() * 2) {
-        fail(readError);
-        return false;
+        error = readError;
+        return std::nullopt;
     }
     file->close();
     for (int16_t& sample : samples)
         sample = qFromBigEndian(sample);
-    source = {std::move(samples), format.mSampleRate, channels};
-    return true;
+    return Source{std::move(samples), format.mSampleRate, channels};
+}
+
+std::vector<float> ZuTimeMarker::playableSound(ZuMechanic* mechanic, const QString& name,
+                                               double rate, QString& error) {
+    const std::optional<Source> loaded = loadSound(mechanic, name, error);
+    if (!loaded)
+        return {};
+    try {
+        const Sound sound = transformSoundData(loaded->samples.data(), loaded->samples.size(),
+                                               loaded->rate, rate, loaded->channels);
+        std::vector<float> out(sound.size());
+        std::transform(sound.begin(), sound.end(), out.begin(),
+                       [](int16_t sample) { return float(sample) / 32768.0f; });
+        return out;
+    } catch (const std::bad_alloc&) {
+        error = QStringLiteral("ZuRecorder: no enough memory for marker sound buffer.");
+        return {};
+    }
 }
 
 void ZuTimeMarker::makeMonitorSound() {

@@ -4,10 +4,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 struct AuBufferList;
 class ZuControl;
+class ZuMechanic;
 class ZuRecorder;
 class ZuTimer;
 
@@ -24,6 +26,12 @@ class ZuTimeMarker {
 public:
     // Interleaved stereo 16-bit samples at one device's rate.
     using Sound = std::vector<int16_t>;
+    // A sound of the sound folder as its file holds it.
+    struct Source {
+        std::vector<int16_t> samples; // native, interleaved
+        double rate = 0.0;
+        int32_t channels = 0;
+    };
 
     explicit ZuTimeMarker(ZuRecorder& owner);
     ~ZuTimeMarker();
@@ -41,6 +49,14 @@ public:
     // channels.
     static Sound transformSoundData(const int16_t* source, size_t samples, double sourceRate,
                                     double deviceRate, int32_t channels);
+    // Reads the sound of that name from the sound folder; without it, error
+    // tells what failed.
+    static std::optional<Source> loadSound(ZuMechanic* mechanic, const QString& name,
+                                           QString& error);
+    // The sound of that name as float stereo at a device's rate, each sample
+    // over 32768, for playing once; empty with error on failure.
+    static std::vector<float> playableSound(ZuMechanic* mechanic, const QString& name, double rate,
+                                            QString& error);
 
     // Start-up: the settings, an empty sound name made the first sound of
     // the folder, the button and its titles.
@@ -118,12 +134,6 @@ private:
         uint32_t started = 0;
         const Sound* playing = nullptr;
         size_t position = 0;
-    };
-
-    struct Source {
-        std::vector<int16_t> samples; // native, interleaved
-        double rate = 0.0;
-        int32_t channels = 0;
     };
 
     void applyMarkerSwitch();

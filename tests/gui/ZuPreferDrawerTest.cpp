@@ -7,6 +7,7 @@
 #include "platform/ZuSettings.h"
 #include "platform/hal/AuHardware.h"
 #include "platform/hal/virtual/AuVirtualHardware.h"
+#include "playback/ZuPlayer.h"
 #include "preferences/ZuPrefer.h"
 #include "recording/ZuMechanic.h"
 #include "recording/ZuRecorder.h"
@@ -131,4 +132,22 @@ TEST_F(PreferDrawerTest, EditsInTheDrawerReachTheOwnersTheSettingsAndTheLogBook)
     EXPECT_TRUE(book.contains("PRIOR TIME CHANGED"));
     EXPECT_TRUE(book.contains("MARKER INTERVAL CHANGED"));
     EXPECT_FALSE(book.contains("SAMPLING RATE CHANGED"));
+}
+
+TEST_F(PreferDrawerTest, TheMarkerTabsPlayButtonPlaysTheChosenSoundOnThePlayDevice) {
+    ASSERT_NE(drawer, nullptr);
+    QTest::mouseClick(preferButton(), Qt::LeftButton);
+    ASSERT_TRUE(drawer->isVisible());
+    for (int tab = 0; tab < drawer->tabs()->count(); ++tab)
+        if (drawer->tabs()->tabText(tab) == "Marker")
+            drawer->tabs()->setCurrentIndex(tab);
+    QApplication::processEvents();
+    auto* play = find<QPushButton>("markerPlayButton");
+    ASSERT_NE(play, nullptr);
+    ASSERT_TRUE(play->isVisible());
+    EXPECT_TRUE(play->isEnabled());
+    EXPECT_TRUE(play->toolTip().isEmpty());
+    EXPECT_FALSE(controler.player()->shortSoundPlaying());
+    QTest::mouseClick(play, Qt::LeftButton);
+    EXPECT_TRUE(controler.player()->shortSoundPlaying());
 }

@@ -6,14 +6,17 @@
 #include "audio/ZuDevice.h"
 #include "platform/ZuAlerts.h"
 #include "platform/ZuClock.h"
+#include "platform/ZuPaths.h"
 #include "platform/ZuScriptedAnswerer.h"
 #include "platform/ZuSettings.h"
 #include "platform/hal/AuHardware.h"
 #include "platform/hal/virtual/AuVirtualHardware.h"
 #include "playback/ZuPlayer.h"
+#include "preferences/ZuPrefer.h"
 #include "recording/ZuAudioFile.h"
 #include "shell/ZuControler.h"
 #include "support/NwAiff.h"
+#include "support/NwSound.h"
 #include "support/NwTestSupport.h"
 
 #include <QDir>
@@ -389,4 +392,112 @@ TEST_F(PlayerFixture, AStereoRecordingAtMoreThanTwiceTheDeviceRateReadsItsLarger
         ASSERT_EQ(out[frame * 2], f(sampleAt(source * 2))) << frame;
         ASSERT_EQ(out[frame * 2 + 1], f(sampleAt(source * 2 + 1))) << frame;
     }
+}
+
+namespace {
+
+// Distinct, never silent stereo floats from a starting value.
+std::vector<float> shortSound(size_t frames, float from) {
+    std::vector<float> sound(frames * 2);
+    for (size_t i = 0; i < sound.size(); ++i)
+        sound[i] = from + float(i + 1) / 32768.0f;
+    return sound;
+}
+
+std::vector<float> after(const std::vector<float>& out, size_t start) {
+    return std::vector<float>(out.begin() + ptrdiff_t(std::min(start, out.size())), out.end());
+}
+
+// The player with a stereo recording at the device rate selected, to be
+// played once through.
+class ShortSoundFixture : public PlayerFixture {
+protected:
+    ZuPlayer& launchWithRecording() {
+        writeRecording("_Nightwarden_20070315_120000~120003.aif", 44100, 2, 44100 * 3);
+        ZuPlayer& p = launch();
+        select(0);
+        press(p.endlessPlayCheck, 0);
+        return p;
+    }
+};
+
+} // namespace
+
+TEST_F(ShortSoundFixture, AShortSoundPlaysOnceThenSilenceAndANewOneStartsOverItsRest) {
+    ZuPlayer& p = launchWithRecording();
+    // A recording played and stopped leaves sound in its queue.
+    press(p.playButton);
+    run(4);
+    press(p.playButton, 0);
+    const size_t start = played().size();
+    const std::vector<float> first = shortSound(700, 0.0f);
+    const std::vector<float> second = shortSound(1000, 0.5f);
+    ASSERT_TRUE(p.playShortSound(first));
+    EXPECT_TRUE(p.shortSoundPlaying());
+    run(1);
+    ASSERT_TRUE(p.playShortSound(second));
+    run(4);
+    const std::vector<float> out = after(played(), start);
+    ASSERT_EQ(out.size(), 5u * cycleFrames * 2);
+    std::vector<float> expected(first.begin(), first.begin() + cycleFrames * 2);
+    expected.insert(expected.end(), second.begin(), second.end());
+    expected.resize(out.size(), 0.0f);
+    EXPECT_EQ(out, expected);
+    // The device rests once a sound server has had time to play the last
+    // buffers, and the sound is let go.
+    EXPECT_TRUE(p.shortSoundPlaying());
+    ZuClock::advance(2.0);
+    EXPECT_FALSE(p.shortSoundPlaying());
+    EXPECT_TRUE(controler->devicer()->playDevice()->isDevicePaused());
+}
+
+TEST_F(ShortSoundFixture, AShortSoundIsRefusedWhileARecordingPlaysAndEndsWhenOneStarts) {
+    ZuPlayer& p = launchWithRecording();
+    const size_t start = played().size();
+    const std::vector<float> sound = shortSound(44100, 0.0f);
+    ASSERT_TRUE(p.playShortSound(sound));
+    run(1);
+    press(p.playButton);
+    EXPECT_FALSE(p.shortSoundPlaying());
+    EXPECT_FALSE(p.playShortSound(shortSound(100, 0.0f)));
+    run(2);
+    const std::vector<float> out = after(played(), start);
+    ASSERT_EQ(out.size(), 3u * cycleFrames * 2);
+    for (size_t i = 0; i < cycleFrames * 2; ++i)
+        ASSERT_EQ(out[i], sound[i]) << i;
+    for (size_t i = cycleFrames * 2; i < out.size(); ++i)
+        ASSERT_EQ(out[i], f(sampleAt(int64_t(i - cycleFrames * 2)))) << i;
+}
+
+TEST_F(PlayerFixture, TheDrawersMarkerPreviewPlaysTheChosenSoundAtTheDeviceRate) {
+    ZuPlayer& p = launch();
+    ZuPrefer& prefer = *controler->prefer();
+    press(prefer.preferButton);
+    ASSERT_TRUE(prefer.isOpen());
+    EXPECT_TRUE(prefer.markerPlayButton.isEnabled());
+    EXPECT_TRUE(prefer.markerPlayButton.toolTip().isEmpty());
+    const int item = int(prefer.markerSoundPopup.items().indexOf("Tink"));
+    ASSERT_GE(item, 0);
+    // Choosing a sound plays it.
+    prefer.markerSoundPopup.setSelectedIndex(item);
+    prefer.markerSoundPopup.perform();
+    EXPECT_TRUE(p.shortSoundPlaying());
+    // Mono at 22 050 Hz, read independently: on the 44 100 Hz device each
+    // sample is two frames, in both channels.
+    const NwSound tink = NwSound::read(ZuPaths::systemSoundFolder() + "/Tink.aiff");
+    ASSERT_EQ(tink.channels, 1);
+    ASSERT_EQ(tink.rate, 22050);
+    const size_t floats = tink.samples.size() * 4;
+    run(uint32_t(floats / (cycleFrames * 2)) + 3);
+    const std::vector<float> out = played();
+    ASSERT_GE(out.size(), floats + cycleFrames * 2);
+    for (size_t i = 0; i < floats; ++i)
+        ASSERT_EQ(out[i], f(tink.samples[i / 4])) << i;
+    for (size_t i = floats; i < out.size(); ++i)
+        ASSERT_EQ(out[i], 0.0f) << i;
+    // The play button plays it again.
+    ZuClock::advance(3.0);
+    ASSERT_FALSE(p.shortSoundPlaying());
+    press(prefer.markerPlayButton);
+    EXPECT_TRUE(p.shortSoundPlaying());
 }
