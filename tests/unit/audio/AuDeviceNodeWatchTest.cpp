@@ -1,4 +1,5 @@
 #include "platform/hal/portaudio/AuDeviceNodeWatch.h"
+#include "audio/AuDevice.h"
 #include "platform/ZuClock.h"
 #include "platform/hal/portaudio/AuPortAudioHardware.h"
 
@@ -47,15 +48,29 @@ protected:
     int rescans = 0;
 };
 
-// Counts the rescans the node folder asks for; each still refreshes PortAudio.
+// Counts the rescans the node folder asks for, and those that came while a
+// device ran; each still refreshes PortAudio.
 class CountingHardware : public AuPortAudioHardware {
 public:
     using AuPortAudioHardware::AuPortAudioHardware;
     void rescan() override {
         ++rescans;
+        for (AuObjectID id : deviceIDs())
+            rescansWithStreams += isRunning(id) ? 1 : 0;
         AuPortAudioHardware::rescan();
     }
     int rescans = 0;
+    int rescansWithStreams = 0;
+};
+
+// Needs the test server; runs with the other real-sound cases.
+class AuPulseDeviceNodeWatch : public DeviceNodeWatchTest {};
+
+struct Silence {
+    AuStatus io(AuDevice*, const AuTimeStamp*, const AuBufferList*, const AuTimeStamp*,
+                AuBufferList*, const AuTimeStamp*, void*) {
+        return 0;
+    }
 };
 
 } // namespace
@@ -126,4 +141,40 @@ TEST_F(DeviceNodeWatchTest, PortAudioBackendRescansWhenNodesChange) {
     EXPECT_EQ(hardware.rescans, 1);
     ZuClock::advance(5);
     EXPECT_EQ(hardware.rescans, 1);
+}
+
+// Against the server scripts/pulse-test-server starts: while the sink's
+// monitor records through the PortAudio backend, node changes leave the
+// stream alone; the rescan comes once the stream stops, and finds the
+// monitor again.
+TEST_F(AuPulseDeviceNodeWatch, ARecordingStreamPutsTheBackendRescanOff) {
+    if (qEnvironmentVariable("NW_PULSE_SINK").isEmpty())
+        GTEST_SKIP() << "no PulseAudio test server: NW_PULSE_SINK is not set "
+                        "(eval \"$(scripts/pulse-test-server)\" starts one)";
+    const QString pcm = qEnvironmentVariable("NW_PULSE_PCM", "nw_monitor");
+    auto owned = std::make_unique<CountingHardware>(nodes.path());
+    CountingHardware& hardware = *owned;
+    AuHardware::install(std::move(owned));
+    std::unique_ptr<AuDevice> monitor;
+    for (auto& device : AuDevice::allDevices())
+        if (device->deviceName() == pcm && device->channelsForDirection(1) > 0)
+            monitor = std::move(device);
+    ASSERT_NE(monitor, nullptr) << "no input device named " << pcm.toStdString();
+    Silence silence;
+    monitor->setIOTarget(&silence, &Silence::io, nullptr);
+    ASSERT_TRUE(monitor->deviceStart());
+
+    burst();
+    EXPECT_TRUE(noticed([&] { return hardware.deviceRescanPending(); }));
+    ZuClock::advance(10);
+    EXPECT_EQ(hardware.rescans, 0);
+    EXPECT_TRUE(hardware.isRunning(monitor->deviceID()));
+
+    monitor->deviceStop();
+    ZuClock::advance(AuDeviceNodeWatch::kDebounceSeconds);
+    EXPECT_EQ(hardware.rescans, 1);
+    EXPECT_EQ(hardware.rescansWithStreams, 0);
+    EXPECT_NE(hardware.deviceWithUID("ALSA:" + pcm), kAuUnknownObject);
+    monitor.reset();
+    AuHardware::install(nullptr);
 }

@@ -26,6 +26,8 @@ public:
     // after (one that cannot open again is reported dead). Devices keep their
     // identifiers by UID.
     void rescan() override;
+    // A change of the device nodes waits for its rescan.
+    bool deviceRescanPending() const { return nodeWatch && nodeWatch->rescanPending(); }
 
 protected:
     AuStatus openIO(const IOSetup& setup) override;
