@@ -144,7 +144,7 @@ struct AuPortAudioHardware::Stream {
     }
 };
 
-AuPortAudioHardware::AuPortAudioHardware() {
+AuPortAudioHardware::AuPortAudioHardware(const QString& nodeFolder) {
     snd_lib_error_set_handler(quietAlsa);
     // Never start a JACK server just to look at its devices.
     setenv("JACK_NO_START_SERVER", "1", 0);
@@ -152,9 +152,17 @@ AuPortAudioHardware::AuPortAudioHardware() {
     initialized = Pa_Initialize() == paNoError;
     if (initialized)
         apply(probe(), false);
+    nodeWatch = std::make_unique<AuDeviceNodeWatch>(
+        nodeFolder,
+        [this] {
+            std::lock_guard guard(streamsMutex);
+            return !streams.empty();
+        },
+        [this] { rescan(); });
 }
 
 AuPortAudioHardware::~AuPortAudioHardware() {
+    nodeWatch.reset();
     stopAll();
     if (initialized)
         Pa_Terminate();
@@ -367,6 +375,7 @@ PaError AuPortAudioHardware::openStream(PaStream** stream, const PaStreamParamet
 
 void AuPortAudioHardware::closeIO(AuObjectID device) {
     std::unique_ptr<Stream> stream;
+    bool lastStopped = false;
     {
         std::lock_guard guard(streamsMutex);
         auto it = streams.find(device);
@@ -374,10 +383,13 @@ void AuPortAudioHardware::closeIO(AuObjectID device) {
             return;
         stream = std::move(it->second);
         streams.erase(it);
+        lastStopped = streams.empty();
     }
     stream->stopping = true;
     Pa_StopStream(stream->stream);
     Pa_CloseStream(stream->stream);
+    if (lastStopped && nodeWatch)
+        nodeWatch->streamsStopped();
 }
 
 void AuPortAudioHardware::reportOneDirection(AuObjectID device, const QString& name, bool input) {

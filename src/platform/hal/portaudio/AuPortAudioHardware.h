@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/hal/AuTableHardware.h"
+#include "platform/hal/portaudio/AuDeviceNodeWatch.h"
 
 #include <chrono>
 #include <portaudio.h>
@@ -13,7 +14,9 @@
 // without a working PortAudio, gives an empty device list.
 class AuPortAudioHardware : public AuTableHardware {
 public:
-    AuPortAudioHardware();
+    // nodeFolder: where the kernel's sound device nodes come and go; changes
+    // there rescan the devices.
+    explicit AuPortAudioHardware(const QString& nodeFolder = QStringLiteral("/dev/snd"));
     ~AuPortAudioHardware() override;
 
     QString backendName() const override { return QStringLiteral("portaudio"); }
@@ -23,6 +26,8 @@ public:
     // after (one that cannot open again is reported dead). Devices keep their
     // identifiers by UID.
     void rescan() override;
+    // A change of the device nodes waits for its rescan.
+    bool deviceRescanPending() const { return nodeWatch && nodeWatch->rescanPending(); }
 
 protected:
     AuStatus openIO(const IOSetup& setup) override;
@@ -60,4 +65,5 @@ private:
         std::chrono::steady_clock::time_point at;
     };
     std::map<AuObjectID, LostStream> lostStreams; // guarded by streamsMutex
+    std::unique_ptr<AuDeviceNodeWatch> nodeWatch;
 };
