@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -127,4 +128,46 @@ TEST_F(DeviceReturnServerKillTest, TheServerKilledAndStartedTenTimesGivesElevenW
     const QString book = QString::fromUtf8(log.readAll());
     EXPECT_EQ(book.count("is lost at"), kCycles) << book.toStdString();
     EXPECT_EQ(book.count("without recording); recording resumes."), kCycles) << book.toStdString();
+}
+
+// A server that hangs instead of dying leaves ALSA's pulse plugin waiting with
+// neither sound nor an error: the stalled stream is aborted and reopened, and
+// recording goes on once the server answers again.
+TEST_F(DeviceReturnServerKillTest, AHungServerStallsTheStreamWhichIsAbortedAndRecordingGoesOn) {
+    const int source = pulse->monitorSource("portaudio");
+    ASSERT_GE(source, 0);
+    const QString folder = dir + "/records";
+    QDir().mkpath(folder);
+    NightwardenProcess recorder(dir);
+    pulse->prepare(recorder);
+    recorder.start({"--headless", "--audio", "portaudio", "--settings", folder + "/s.conf", "--set",
+                    "DirectoryPath=" + folder, "--set", "RecordSwitch=true", "--set",
+                    "RecordMode=0", "--set", "StartOnTheHour=false", "--set",
+                    "recordSourceDevice=" + QString::number(source)});
+    ASSERT_TRUE(recorder.waitForOutput("on duty without a window", 20000))
+        << recorder.output().toStdString();
+    recorder.waitForOutput("never printed", 2000);
+
+    pulse->freeze(true);
+    const bool aborted = recorder.waitForOutput("stalled and was aborted", 15000);
+    pulse->freeze(false);
+    ASSERT_TRUE(aborted) << recorder.output().toStdString();
+    ASSERT_TRUE(recorder.waitForOutput("was reopened", 15000)) << recorder.output().toStdString();
+    const QString temp = folder + "/.NightwardenTempFile";
+    // The write thread writes in batches: the file grows within a few of them.
+    const qint64 before = QFileInfo(temp).size();
+    QDeadlineTimer deadline(15000);
+    while (QFileInfo(temp).size() <= before && !deadline.hasExpired())
+        recorder.waitForOutput("never printed", 100);
+    EXPECT_GT(QFileInfo(temp).size(), before) << "recording goes on after the server's return";
+
+    recorder.terminate();
+    ASSERT_TRUE(recorder.waitForFinished(30000));
+    EXPECT_EQ(recorder.exitCode(), 0) << recorder.output().toStdString();
+    const QStringList names = recordings(folder);
+    ASSERT_FALSE(names.isEmpty());
+    for (const QString& name : names) {
+        const NwSound sound = NwSound::read(folder + "/" + name);
+        EXPECT_EQ(sound.rate, 22050) << name.toStdString();
+    }
 }

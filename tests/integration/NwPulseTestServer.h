@@ -53,10 +53,7 @@ public:
 
     // Ends the server at once, as a crash does; start() brings it back.
     void kill() const {
-        QFile pids(folder + "/pulse/pids");
-        if (!pids.open(QIODevice::ReadOnly))
-            return;
-        const pid_t server = pid_t(QString::fromLatin1(pids.readLine()).trimmed().toInt());
+        const pid_t server = serverPid();
         if (server <= 0)
             return;
         // Its end is awaited through a descriptor of the process itself.
@@ -67,6 +64,13 @@ public:
         }
         if (handle >= 0)
             ::close(handle);
+    }
+
+    // Stops the server without ending it (SIGSTOP), as a hung server does;
+    // false lets it go on.
+    void freeze(bool frozen) const {
+        if (const pid_t server = serverPid(); server > 0)
+            ::kill(server, frozen ? SIGSTOP : SIGCONT);
     }
 
     // Gives a Nightwarden program what it needs to reach the server.
@@ -98,6 +102,12 @@ public:
     }
 
 private:
+    pid_t serverPid() const {
+        QFile pids(folder + "/pulse/pids");
+        if (!pids.open(QIODevice::ReadOnly))
+            return 0;
+        return pid_t(QString::fromLatin1(pids.readLine()).trimmed().toInt());
+    }
     static QString script() { return nwSourceDir() + "/scripts/pulse-test-server"; }
     QProcessEnvironment scriptEnvironment() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -72,6 +72,9 @@ constexpr int reopenAttempts = 3;
 constexpr uint32_t minBufferFrames = 32;
 constexpr uint32_t maxBufferFrames = 8192;
 constexpr uint32_t defaultBufferFrames = 512;
+// A running stream whose callback has not come for this many checks, one a
+// second, has stalled.
+constexpr int stalledChecks = 3;
 
 } // namespace
 
@@ -89,6 +92,11 @@ struct AuPortAudioHardware::Stream {
     AuBufferList* output = nullptr;
     PaStream* stream = nullptr;
     std::atomic<bool> stopping{false};
+    // Counted by the callback; the stall check reads it on the main thread.
+    std::atomic<uint64_t> cycles{0};
+    uint64_t cyclesSeen = 0; // main thread
+    int checksWithout = 0;   // main thread
+    bool aborted = false;    // main thread
     // Frames since the device first opened, with those lost to overruns and
     // reopenings; the time the last buffer was taken, for an overrun's size.
     double sampleTime = 0.0;
@@ -140,6 +148,7 @@ struct AuPortAudioHardware::Stream {
         }
         self->proc(self->device, &now, inputList, &inputTime, outputList, &outputTime,
                    self->clientData);
+        self->cycles.fetch_add(1, std::memory_order_relaxed);
         return paContinue;
     }
 };
@@ -159,6 +168,40 @@ AuPortAudioHardware::AuPortAudioHardware(const QString& nodeFolder) {
             return !streams.empty();
         },
         [this] { rescan(); });
+    QObject::connect(&stallCheck, &QTimer::timeout, [this] { checkStalledStreams(); });
+    stallCheck.start(1000);
+}
+
+// ALSA's pulse plugin can wait for good when its server dies at an unlucky
+// moment: the stream neither calls back nor ends. A stream silent for a few
+// seconds is aborted, which cancels its thread and ends it as a failure does,
+// so it is reopened or reported dead like any lost stream.
+void AuPortAudioHardware::checkStalledStreams() {
+    // Streams are closed only on this thread, so those found stay open here.
+    std::vector<std::pair<AuObjectID, PaStream*>> stalled;
+    {
+        std::lock_guard guard(streamsMutex);
+        for (auto& [device, stream] : streams) {
+            const uint64_t cycles = stream->cycles.load(std::memory_order_relaxed);
+            if (stream->stopping || stream->aborted || cycles != stream->cyclesSeen) {
+                stream->cyclesSeen = cycles;
+                stream->checksWithout = 0;
+                continue;
+            }
+            // One PortAudio ended itself is on its way to the reopening.
+            if (++stream->checksWithout < stalledChecks || Pa_IsStreamActive(stream->stream) != 1)
+                continue;
+            stream->aborted = true;
+            stalled.emplace_back(device, stream->stream);
+        }
+    }
+    for (const auto& [device, stream] : stalled) {
+        QByteArray name;
+        getProperty({AuScope::Device, device, 0, 0, auFourCC("lnam")}, name);
+        ZuLogEvent::report(QStringLiteral("portaudio: the stream of %1 stalled and was aborted.")
+                               .arg(QString::fromUtf8(name)));
+        Pa_AbortStream(stream);
+    }
 }
 
 AuPortAudioHardware::~AuPortAudioHardware() {

@@ -3,6 +3,7 @@
 #include "platform/hal/AuTableHardware.h"
 #include "platform/hal/portaudio/AuDeviceNodeWatch.h"
 
+#include <QTimer>
 #include <chrono>
 #include <portaudio.h>
 #include <set>
@@ -50,6 +51,7 @@ private:
     std::vector<Probe> probe();
     void apply(const std::vector<Probe>& found, bool notify);
     static void streamFinished(void* userData);
+    void checkStalledStreams();
     // Says once per device, on the main thread, that a device with both
     // directions opened with one of them only.
     void reportOneDirection(AuObjectID device, const QString& name, bool input);
@@ -66,4 +68,5 @@ private:
     };
     std::map<AuObjectID, LostStream> lostStreams; // guarded by streamsMutex
     std::unique_ptr<AuDeviceNodeWatch> nodeWatch;
+    QTimer stallCheck;
 };
