@@ -129,7 +129,12 @@ TEST_F(DeviceNodeWatchTest, MissingFolderIsNotWatched) {
     EXPECT_EQ(rescans, 0);
 }
 
-TEST_F(DeviceNodeWatchTest, PortAudioBackendRescansWhenNodesChange) {
+// The real PortAudio backend loads ALSA's plugins, whose memory LeakSanitizer
+// reports: it runs with the other real-sound cases, in the release stage.
+TEST_F(AuPulseDeviceNodeWatch, PortAudioBackendRescansWhenNodesChange) {
+    if (qEnvironmentVariable("NW_PULSE_SINK").isEmpty())
+        GTEST_SKIP() << "no PulseAudio test server: NW_PULSE_SINK is not set "
+                        "(eval \"$(scripts/pulse-test-server)\" starts one)";
     CountingHardware hardware(nodes.path());
     burst();
     // The rescan comes a debounce period after the last change.
